@@ -34,6 +34,9 @@ public:
     // Runs what is pending now (posted callbacks, ready descriptors, due timers) without
     // blocking. Handlers may call it again from inside; the re-entrant waits rely on that.
     virtual void ProcessMessages() = 0;
+    // Like ProcessMessages, but first waits up to maxWait for something to become ready.
+    // Waits that pump the loop use it so that they do not spin the processor.
+    virtual void ProcessMessagesWaiting(std::chrono::milliseconds maxWait) = 0;
 
     // Registrations still alive; tests require both to be zero after a component is gone.
     virtual std::size_t WatchCount() const = 0;

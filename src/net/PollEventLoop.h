@@ -17,6 +17,7 @@ public:
     TimerId StartTimer(std::chrono::milliseconds interval, Handler handler) override;
     void StopTimer(TimerId id) override;
     void ProcessMessages() override;
+    void ProcessMessagesWaiting(std::chrono::milliseconds maxWait) override { RunOnce(maxWait); }
     std::size_t WatchCount() const override { return watches_.size(); }
     std::size_t TimerCount() const override { return timers_.size(); }
 

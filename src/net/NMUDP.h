@@ -1,0 +1,59 @@
+// TNMUDP: the IPv4 datagram socket of the status queries, driven by the event loop.
+#pragma once
+
+#include "net/EventLoop.h"
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+// Socket-level failures of the datagram socket.
+class UDPSockError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TNMUDP {
+public:
+    // Creates the IPv4 datagram socket (not yet bound); throws UDPSockError when it cannot.
+    explicit TNMUDP(TEventLoop& loop);
+    ~TNMUDP();
+    TNMUDP(const TNMUDP&) = delete;
+    TNMUDP& operator=(const TNMUDP&) = delete;
+
+    // Destination of the next datagram: dotted IPv4 text or a host name, and a port.
+    std::string RemoteHost;
+    int RemotePort = 0;
+    // Threshold for status texts; with 1 none of the component's texts is reported.
+    int ReportLevel = 1;
+
+    int LocalPort() const { return localPort_; }
+    // Closes the socket, opens a new one and binds it to 0.0.0.0:port at once (0 picks an
+    // ephemeral port, readable back through LocalPort). A failed bind raises UDPSockError:
+    // a program that can never receive a reply must say why.
+    void SetLocalPort(int port);
+
+    // Sends the whole of stream as one datagram to RemoteHost:RemotePort.
+    // Raises "Invalid stream" (std::runtime_error) for an empty stream, UDPSockError for
+    // "Null Remote Address" and "Host Lookup Canceled". Send failures are not reported.
+    void SendDatagram(const std::string& stream);
+    // The bytes of the last receipt; raises when that receipt failed (byte count -1).
+    // Only meaningful inside OnDataReceived.
+    void ReadDatagram(std::string& stream) const;
+
+    const std::string& LastStatus() const { return status_; }
+
+    std::function<void(TNMUDP& sender, int numberBytes, const std::string& fromIP, int port)> OnDataReceived;
+    std::function<void(TNMUDP& sender)> OnDataSend;
+    std::function<void(TNMUDP& sender, const std::string& status)> OnStatus;
+    std::function<void(bool& handled)> OnInvalidHost;
+    std::function<void(bool& handled, std::string& stream)> OnStreamInvalid;
+    std::function<void(bool& handled, const char* buff, int length)> OnBufferInvalid;
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> impl_;
+    int localPort_ = 0;
+    std::string status_;
+};
