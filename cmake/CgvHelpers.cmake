@@ -26,6 +26,6 @@ function(cgv_tests)
     target_link_libraries(${exe} PRIVATE ${A_LIBS} cgv_testsupport GTest::gtest GTest::gmock)
     target_compile_definitions(${exe} PRIVATE CGV_BINARY_DIR="${PROJECT_BINARY_DIR}"
                                               CGV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${A_TIMEOUT})
+    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   endforeach()
 endfunction()
