@@ -3,6 +3,7 @@
 
 #include "net/EventLoop.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -44,6 +45,13 @@ public:
 
     const std::string& LastStatus() const { return status_; }
 
+    // Turns a host name into an IPv4 address (network byte order); false when it cannot.
+    // Runs on a helper thread and may outlive the component (an abandoned lookup finishes on
+    // its own), so it must touch nothing but what it owns. Unset: the system resolver.
+    // Tests set it so that a failing lookup never sends a query off the machine.
+    using TNameResolver = std::function<bool(const std::string& host, std::uint32_t& address)>;
+    TNameResolver NameResolver;
+
     std::function<void(TNMUDP& sender, int numberBytes, const std::string& fromIP, int port)> OnDataReceived;
     std::function<void(TNMUDP& sender)> OnDataSend;
     std::function<void(TNMUDP& sender, const std::string& status)> OnStatus;
@@ -53,6 +61,15 @@ public:
 
 private:
     struct TImpl;
+    struct TLookup;
+    std::uint32_t Resolve();
+    bool LookUp(const std::string& host, std::uint32_t& address);
+    void ReceiveDatagrams();
+    void OpenSocket();
+    void CloseSocket();
+    [[noreturn]] void RaiseSocketError(int code);
+    void Report(const std::string& status, int level);
+
     std::unique_ptr<TImpl> impl_;
     int localPort_ = 0;
     std::string status_;

@@ -1,0 +1,311 @@
+// TNMUDP: IPv4 datagram socket on POSIX, with name lookups on a helper thread.
+#include "net/NMUDP.h"
+
+#include "net/NMConst.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+using namespace nmconst;
+
+namespace {
+
+// The Winsock numbers of the errno values a datagram socket can meet, so that error texts
+// read as on the platform the program was made for. Others keep their errno value.
+int WinsockCode(int err) {
+    switch (err) {
+    case EINTR: return 10004;
+    case EBADF: return 10009;
+    case EACCES: return 10013;
+    case EFAULT: return 10014;
+    case EINVAL: return 10022;
+    case EMFILE: case ENFILE: return 10024;
+    case EWOULDBLOCK: return 10035;
+    case ENOTSOCK: return 10038;
+    case EMSGSIZE: return 10040;
+    case EPROTOTYPE: return 10041;
+    case ENOPROTOOPT: return 10042;
+    case EPROTONOSUPPORT: return 10043;
+    case ESOCKTNOSUPPORT: return 10044;
+    case EOPNOTSUPP: return 10045;
+    case EPFNOSUPPORT: return 10046;
+    case EAFNOSUPPORT: return 10047;
+    case EADDRINUSE: return 10048;
+    case EADDRNOTAVAIL: return 10049;
+    case ENETDOWN: return 10050;
+    case ENETUNREACH: return 10051;
+    case ENOBUFS: case ENOMEM: return 10055;
+    case EHOSTUNREACH: return 10065;
+    default: return err;
+    }
+}
+
+bool SystemResolve(const std::string& host, std::uint32_t& address) {
+    if (host.empty() || host.find('\0') != std::string::npos) return false;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) return false;
+    address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(result);
+    return true;
+}
+
+}  // namespace
+
+// One name lookup, shared with its helper thread. The thread may outlive the component that
+// started it, so it owns its wake-up pipe and closes it when the last holder lets go.
+struct TNMUDP::TLookup {
+    int readFd = -1;
+    int writeFd = -1;
+    bool succeeded = false;        // written by the thread before finished is released
+    std::uint32_t address = 0;
+    std::atomic<bool> finished{false};
+
+    ~TLookup() {
+        if (readFd >= 0) ::close(readFd);
+        if (writeFd >= 0) ::close(writeFd);
+    }
+};
+
+struct TNMUDP::TImpl {
+    explicit TImpl(TEventLoop& l) : loop(l) {}
+
+    TEventLoop& loop;
+    int fd = -1;
+    // Tells a rebound socket from the one a receive batch started on, even when the new
+    // socket got the same descriptor number.
+    std::uint64_t generation = 0;
+    bool watched = false;
+    std::array<char, kReceiveBufferSize> buffer{};
+    int lastCount = 0;
+    std::vector<std::shared_ptr<TLookup>> lookups;  // pending, with their pipes watched
+    // Expires with the component: a wait that pumped the loop checks it before touching us.
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
+
+TNMUDP::TNMUDP(TEventLoop& loop) : impl_(std::make_unique<TImpl>(loop)) {
+    Report(kStatusInitializing, kLevelInitializing);
+    // The Windows original sets SO_DONTLINGER here; linger means nothing for a datagram
+    // socket and off is already the POSIX default, so there is nothing to set.
+    OpenSocket();
+}
+
+TNMUDP::~TNMUDP() {
+    for (const auto& lookup : impl_->lookups) impl_->loop.Unwatch(lookup->readFd);
+    impl_->lookups.clear();
+    CloseSocket();
+}
+
+void TNMUDP::OpenSocket() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) RaiseSocketError(errno);
+    impl_->fd = fd;
+    ++impl_->generation;
+}
+
+void TNMUDP::CloseSocket() {
+    if (impl_->fd < 0) return;
+    if (impl_->watched) impl_->loop.Unwatch(impl_->fd);
+    impl_->watched = false;
+    ::close(impl_->fd);
+    impl_->fd = -1;
+}
+
+void TNMUDP::SetLocalPort(int port) {
+    if (port < 0 || port > 65535)
+        throw UDPSockError("Cannot bind UDP port " + std::to_string(port) + ": port number out of range");
+    CloseSocket();
+    OpenSocket();
+    localPort_ = port;
+
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::bind(impl_->fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        const int err = errno;
+        Report(kStatusCheckingError, kLevelCheckingError);
+        const std::string text = "Cannot bind UDP port " + std::to_string(port) + ": " +
+                                 std::generic_category().message(err);
+        Report(kStatusErrorText + text, kLevelErrorText);
+        throw UDPSockError(text);
+    }
+    if (port == 0) {
+        socklen_t len = sizeof local;
+        if (::getsockname(impl_->fd, reinterpret_cast<sockaddr*>(&local), &len) == 0)
+            localPort_ = ntohs(local.sin_port);
+    }
+    impl_->loop.Watch(impl_->fd, TEventLoop::Readable, [this](unsigned) { ReceiveDatagrams(); });
+    impl_->watched = true;
+}
+
+void TNMUDP::SendDatagram(const std::string& stream) {
+    // A copy, because handlers run during a name lookup and may change the caller's string.
+    std::string payload = stream;
+    if (payload.empty()) {
+        bool handled = false;
+        if (OnStreamInvalid) OnStreamInvalid(handled, payload);
+        if (!handled || payload.empty()) throw std::runtime_error(kInvalidStream);
+    }
+    if (payload.size() > kSendBufferSize)
+        throw UDPSockError("Datagram too large: " + std::to_string(payload.size()) + " bytes, at most " +
+                           std::to_string(kSendBufferSize));
+
+    const std::uint32_t address = Resolve();
+    if (address == htonl(INADDR_ANY)) throw UDPSockError(kNullRemoteAddress);
+    Report(kStatusSending, kLevelSending);
+
+    // Like a failed send, an impossible port is not reported; truncating it would hit a stranger.
+    if (RemotePort >= 0 && RemotePort <= 65535 && impl_->fd >= 0) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<std::uint16_t>(RemotePort));
+        to.sin_addr.s_addr = address;
+        (void)::sendto(impl_->fd, payload.data(), payload.size(), MSG_NOSIGNAL,
+                       reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+    if (OnDataSend) OnDataSend(*this);
+}
+
+std::uint32_t TNMUDP::Resolve() {
+    in_addr parsed{};
+    if (RemoteHost.find('\0') == std::string::npos && ::inet_pton(AF_INET, RemoteHost.c_str(), &parsed) == 1)
+        return parsed.s_addr;
+
+    std::uint32_t address = 0;
+    if (LookUp(RemoteHost, address)) return address;
+    if (OnInvalidHost) {
+        bool handled = false;
+        OnInvalidHost(handled);
+    }
+    // RemoteHost is read again: the handler may have corrected it.
+    if (LookUp(RemoteHost, address)) return address;
+    throw UDPSockError(kHostLookupCanceled);
+}
+
+bool TNMUDP::LookUp(const std::string& host, std::uint32_t& address) {
+    TEventLoop& loop = impl_->loop;
+    const std::weak_ptr<bool> alive = impl_->alive;
+
+    auto lookup = std::make_shared<TLookup>();
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    lookup->readFd = fds[0];
+    lookup->writeFd = fds[1];
+    loop.Watch(lookup->readFd, TEventLoop::Readable, [lookup](unsigned) {
+        char drain[16];
+        while (::read(lookup->readFd, drain, sizeof drain) > 0) {
+        }
+    });
+    impl_->lookups.push_back(lookup);
+
+    // Unregisters the pipe on every way out, unless the component is gone (its destructor
+    // has done it then).
+    struct TUnwatch {
+        const std::weak_ptr<bool>& alive;
+        TImpl* impl;
+        const std::shared_ptr<TLookup>& lookup;
+        ~TUnwatch() {
+            if (alive.expired()) return;
+            impl->loop.Unwatch(lookup->readFd);
+            auto& v = impl->lookups;
+            v.erase(std::remove(v.begin(), v.end(), lookup), v.end());
+        }
+    } unwatch{alive, impl_.get(), lookup};
+
+    TNameResolver resolve = NameResolver ? NameResolver : TNameResolver(SystemResolve);
+    try {
+        std::thread([lookup, resolve, host] {
+            std::uint32_t found = 0;
+            bool ok = false;
+            try {
+                ok = resolve(host, found);
+            } catch (...) {
+                ok = false;
+            }
+            lookup->address = found;
+            lookup->succeeded = ok;
+            lookup->finished.store(true, std::memory_order_release);
+            const char wake = 1;
+            (void)!::write(lookup->writeFd, &wake, 1);
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;  // no thread, no lookup: counts as a failed one
+    }
+
+    // Other handlers run here, as the caller expects; any of them may end the program or
+    // destroy this component, and then the lookup is abandoned.
+    while (!lookup->finished.load(std::memory_order_acquire)) {
+        if (loop.Terminated()) throw UDPSockError(kHostLookupCanceled);
+        loop.ProcessMessagesWaiting(std::chrono::milliseconds(kLookupPumpMs));
+        if (alive.expired()) throw UDPSockError(kHostLookupCanceled);
+    }
+    if (!lookup->succeeded) return false;
+    address = lookup->address;
+    return true;
+}
+
+void TNMUDP::ReceiveDatagrams() {
+    const std::weak_ptr<bool> alive = impl_->alive;
+    const std::uint64_t generation = impl_->generation;
+    auto& buffer = impl_->buffer;
+    for (int i = 0; i < kMaxDatagramsPerTurn; ++i) {
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        // MSG_TRUNC makes recvfrom return the datagram's real length while it still writes at
+        // most the buffer, so a longer datagram is recognised as cut.
+        const ssize_t n = ::recvfrom(impl_->fd, buffer.data(), buffer.size(), MSG_TRUNC,
+                                     reinterpret_cast<sockaddr*>(&from), &len);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+        const bool failed = n < 0;
+        if (failed) from = sockaddr_in{};
+        // A cut datagram is not what the peer sent: it is reported as a failed receipt, as
+        // Winsock does (WSAEMSGSIZE), instead of being parsed as if it were whole.
+        impl_->lastCount = (failed || static_cast<std::size_t>(n) > buffer.size()) ? -1 : static_cast<int>(n);
+
+        if (OnDataReceived) {
+            const auto* b = reinterpret_cast<const unsigned char*>(&from.sin_addr.s_addr);
+            char ip[20];
+            std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
+            OnDataReceived(*this, impl_->lastCount, ip, ntohs(from.sin_port));
+            // The handler may have rebound the socket (or, against the rules, destroyed us).
+            if (alive.expired() || impl_->generation != generation) return;
+        }
+        // A lasting socket error would otherwise be reported a whole batch at a time.
+        if (failed) return;
+    }
+}
+
+void TNMUDP::ReadDatagram(std::string& stream) const {
+    if (impl_->lastCount < 0) throw UDPSockError(kStreamWriteError);
+    stream.assign(impl_->buffer.data(), static_cast<std::size_t>(impl_->lastCount));
+}
+
+void TNMUDP::RaiseSocketError(int code) {
+    Report(kStatusCheckingError, kLevelCheckingError);
+    const std::string text = code == 0 ? std::string() : kUnknownError + std::to_string(WinsockCode(code));
+    Report(kStatusErrorText + text, kLevelErrorText);
+    throw UDPSockError(text);
+}
+
+void TNMUDP::Report(const std::string& status, int level) {
+    if (ReportLevel < level) return;
+    status_ = status;
+    if (OnStatus) OnStatus(*this, status);
+}

@@ -1,0 +1,414 @@
+// TNMUDP against real datagrams on 127.0.0.1: sending, resolving, receiving, binding, cleanup.
+#include "net/NMUDP.h"
+#include "net/PollEventLoop.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using testing_support::Drain;
+using testing_support::Escaped;
+using testing_support::TUdpPeer;
+using testing_support::WaitFor;
+
+namespace {
+
+struct TReceipt {
+    int count;
+    std::string bytes;
+    std::string fromIP;
+    int port;
+    bool readFailed;
+};
+
+// Records every receipt with what ReadDatagram gave for it.
+void Record(TNMUDP& udp, std::vector<TReceipt>& out) {
+    udp.OnDataReceived = [&out](TNMUDP& sender, int count, const std::string& ip, int port) {
+        TReceipt r{count, {}, ip, port, false};
+        try {
+            sender.ReadDatagram(r.bytes);
+        } catch (const UDPSockError&) {
+            r.readFailed = true;
+        }
+        out.push_back(r);
+    };
+}
+
+// A resolver that knows a fixed set of names and counts its calls; never leaves the machine.
+struct TFakeResolver {
+    std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);
+    TNMUDP::TNameResolver Knowing(std::string name) const {
+        return [calls = calls, name](const std::string& host, std::uint32_t& address) {
+            ++*calls;
+            if (host != name) return false;
+            address = htonl(INADDR_LOOPBACK);
+            return true;
+        };
+    }
+};
+
+template <class F>
+std::string ErrorText(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "(nothing raised)";
+}
+
+void ExpectCleanLoop(const TPollEventLoop& loop) {
+    EXPECT_EQ(loop.WatchCount(), 0u);
+    EXPECT_EQ(loop.TimerCount(), 0u);
+}
+
+}  // namespace
+
+TEST(NMUDP, DottedAddressSendsBytesExactlyWithoutLookupOrMessageProcessing) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    {
+        TNMUDP udp(loop);
+        udp.SetLocalPort(0);
+        ASSERT_NE(udp.LocalPort(), 0);
+        TFakeResolver resolver;
+        udp.NameResolver = resolver.Knowing("");
+        int sent = 0;
+        udp.OnDataSend = [&](TNMUDP& s) {
+            EXPECT_EQ(&s, &udp);
+            ++sent;
+        };
+        bool postedRan = false;
+        loop.Post([&] { postedRan = true; });
+
+        const std::string payload("\x00\xE2\xFF\r\n\x00z", 7);
+        udp.RemoteHost = "127.0.0.1";
+        udp.RemotePort = peer.Port();
+        udp.SendDatagram(payload);
+
+        EXPECT_EQ(*resolver.calls, 0);
+        EXPECT_FALSE(postedRan) << "a dotted address must not process messages";
+        EXPECT_EQ(sent, 1);
+        std::string got;
+        int fromPort = 0;
+        ASSERT_TRUE(peer.Receive(got, fromPort));
+        EXPECT_EQ(got, payload) << Escaped(got);
+        EXPECT_EQ(fromPort, udp.LocalPort());
+        loop.ProcessMessages();
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, RefusedPayloadsRaiseAndSendNothing) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    {
+        TNMUDP udp(loop);
+        udp.SetLocalPort(0);
+        int sent = 0;
+        udp.OnDataSend = [&](TNMUDP&) { ++sent; };
+        udp.RemotePort = peer.Port();
+
+        udp.RemoteHost = "0.0.0.0";
+        EXPECT_THROW(udp.SendDatagram(std::string("\x00\xE2", 2)), UDPSockError);
+        EXPECT_EQ(ErrorText([&] { udp.SendDatagram(std::string("\x00\xE2", 2)); }), "Null Remote Address");
+
+        udp.RemoteHost = "127.0.0.1";
+        EXPECT_EQ(ErrorText([&] { udp.SendDatagram(""); }), "Invalid stream");
+        EXPECT_THROW(udp.SendDatagram(std::string(2049, 'x')), UDPSockError);
+        EXPECT_EQ(sent, 0);
+        std::string got;
+        int fromPort = 0;
+        EXPECT_FALSE(peer.Receive(got, fromPort, 100)) << Escaped(got);
+
+        // The largest accepted payload goes through whole.
+        udp.SendDatagram(std::string(2048, 'y'));
+        ASSERT_TRUE(peer.Receive(got, fromPort));
+        EXPECT_EQ(got, std::string(2048, 'y'));
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, EmptyStreamHandlerMayFillTheStreamOnce) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    TNMUDP udp(loop);
+    udp.RemoteHost = "127.0.0.1";
+    udp.RemotePort = peer.Port();
+    int calls = 0;
+    udp.OnStreamInvalid = [&](bool& handled, std::string& stream) {
+        ++calls;
+        handled = true;
+        if (calls == 1) stream = "filled";
+    };
+    udp.SendDatagram("");
+    std::string got;
+    int fromPort = 0;
+    ASSERT_TRUE(peer.Receive(got, fromPort));
+    EXPECT_EQ(got, "filled");
+
+    // Handled but still empty: raised after one call, not asked again.
+    EXPECT_EQ(ErrorText([&] { udp.SendDatagram(""); }), "Invalid stream");
+    EXPECT_EQ(calls, 2);
+
+    udp.OnStreamInvalid = [&](bool&, std::string& stream) { stream = "ignored, not handled"; };
+    EXPECT_EQ(ErrorText([&] { udp.SendDatagram(""); }), "Invalid stream");
+    EXPECT_FALSE(peer.Receive(got, fromPort, 100)) << Escaped(got);
+}
+
+TEST(NMUDP, HostNameIsLookedUpWhileTheLoopKeepsRunning) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    {
+        TNMUDP udp(loop);
+        udp.SetLocalPort(0);
+        bool postedRan = false;
+        loop.Post([&] { postedRan = true; });
+        int invalid = 0;
+        udp.OnInvalidHost = [&](bool&) { ++invalid; };
+
+        // The system resolver: "localhost" comes from the hosts file, not from the network.
+        udp.RemoteHost = "localhost";
+        udp.RemotePort = peer.Port();
+        udp.SendDatagram("via lookup");
+
+        EXPECT_TRUE(postedRan) << "the lookup must process messages while it waits";
+        EXPECT_EQ(invalid, 0);
+        std::string got;
+        int fromPort = 0;
+        ASSERT_TRUE(peer.Receive(got, fromPort));
+        EXPECT_EQ(got, "via lookup");
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, FailedLookupAsksOnInvalidHostOnceThenCancels) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    {
+        TNMUDP udp(loop);
+        udp.SetLocalPort(0);
+        TFakeResolver resolver;
+        udp.NameResolver = resolver.Knowing("game.test");
+        int invalid = 0;
+        udp.OnInvalidHost = [&](bool&) { ++invalid; };
+        int sent = 0;
+        udp.OnDataSend = [&](TNMUDP&) { ++sent; };
+        udp.RemotePort = peer.Port();
+
+        udp.RemoteHost = "no-such-server.invalid";
+        try {
+            udp.SendDatagram("x");
+            ADD_FAILURE() << "nothing raised";
+        } catch (const UDPSockError& e) {
+            EXPECT_STREQ(e.what(), "Host Lookup Canceled");
+        }
+        EXPECT_EQ(invalid, 1);
+        EXPECT_EQ(*resolver.calls, 2);
+        EXPECT_EQ(sent, 0);
+
+        // The second try reads RemoteHost again, so the handler can correct it.
+        udp.OnInvalidHost = [&](bool&) {
+            ++invalid;
+            udp.RemoteHost = "game.test";
+        };
+        udp.RemoteHost = "typo.invalid";
+        udp.SendDatagram("corrected");
+        EXPECT_EQ(invalid, 2);
+        EXPECT_EQ(sent, 1);
+        std::string got;
+        int fromPort = 0;
+        ASSERT_TRUE(peer.Receive(got, fromPort));
+        EXPECT_EQ(got, "corrected");
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, PendingLookupIsCanceledByTerminationOrByTheOwnersDestruction) {
+    TPollEventLoop loop;
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto returned = std::make_shared<std::atomic<int>>(0);
+    auto blocking = [release, returned](const std::string&, std::uint32_t& address) {
+        while (!*release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        address = htonl(INADDR_LOOPBACK);
+        ++*returned;
+        return true;
+    };
+
+    {
+        TNMUDP udp(loop);
+        udp.NameResolver = blocking;
+        udp.RemoteHost = "slow.test";
+        udp.RemotePort = 9;
+        int ticks = 0;
+        TEventLoop::TimerId id = loop.StartTimer(std::chrono::milliseconds(5), [&] {
+            if (++ticks == 3) {
+                loop.StopTimer(id);
+                loop.Terminate();
+            }
+        });
+        EXPECT_EQ(ErrorText([&] { udp.SendDatagram("x"); }), "Host Lookup Canceled");
+        EXPECT_EQ(ticks, 3);
+        EXPECT_EQ(loop.WatchCount(), 0u) << "the abandoned lookup's pipe is still watched";
+    }
+
+    {
+        TPollEventLoop loop2;
+        auto udp = std::make_unique<TNMUDP>(loop2);
+        udp->SetLocalPort(0);
+        udp->NameResolver = blocking;
+        udp->RemoteHost = "slow.test";
+        udp->RemotePort = 9;
+        loop2.Post([&] { udp.reset(); });
+        TNMUDP* raw = udp.get();
+        EXPECT_EQ(ErrorText([&] { raw->SendDatagram("x"); }), "Host Lookup Canceled");
+        EXPECT_EQ(udp, nullptr);
+        ExpectCleanLoop(loop2);
+    }
+
+    // Let the abandoned helper threads finish before the test ends.
+    *release = true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (*returned < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(*returned, 2);
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, EachDatagramIsOneEventWithItsSenderAndAFloodIsTakenInTurns) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    {
+        TNMUDP udp(loop);
+        udp.SetLocalPort(0);
+        std::vector<TReceipt> got;
+        Record(udp, got);
+
+        peer.SendTo(udp.LocalPort(), std::string("\x00\xE1..", 4));
+        peer.SendTo(udp.LocalPort(), "second");
+        ASSERT_TRUE(WaitFor(loop, [&] { return got.size() == 2; }));
+        EXPECT_EQ(got[0].count, 4);
+        EXPECT_EQ(got[0].bytes, std::string("\x00\xE1..", 4)) << Escaped(got[0].bytes);
+        EXPECT_EQ(got[0].fromIP, "127.0.0.1");
+        EXPECT_EQ(got[0].port, peer.Port());
+        EXPECT_EQ(got[1].bytes, "second");
+
+        // Loopback delivery is done when sendto returns, so all 100 are queued now.
+        got.clear();
+        for (int i = 0; i < 100; ++i) peer.SendTo(udp.LocalPort(), std::to_string(i));
+        loop.ProcessMessages();
+        EXPECT_EQ(got.size(), 64u) << "one readiness report must not take the whole flood";
+        loop.ProcessMessages();
+        ASSERT_EQ(got.size(), 100u);
+        for (int i = 0; i < 100; ++i) EXPECT_EQ(got[i].bytes, std::to_string(i));
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, DatagramLongerThanTheBufferIsAFailedReceipt) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    {
+        TNMUDP udp(loop);
+        udp.SetLocalPort(0);
+        std::vector<TReceipt> got;
+        Record(udp, got);
+
+        peer.SendTo(udp.LocalPort(), std::string(2048, 'a'));
+        peer.SendTo(udp.LocalPort(), std::string(3000, 'b'));
+        peer.SendTo(udp.LocalPort(), "after");
+        ASSERT_TRUE(WaitFor(loop, [&] { return got.size() == 3; }));
+        EXPECT_EQ(got[0].count, 2048);
+        EXPECT_EQ(got[0].bytes, std::string(2048, 'a'));
+        EXPECT_EQ(got[1].count, -1);
+        EXPECT_TRUE(got[1].readFailed);
+        EXPECT_EQ(got[1].fromIP, "127.0.0.1");
+        EXPECT_EQ(got[1].port, peer.Port());
+        EXPECT_EQ(got[2].count, 5);
+        EXPECT_FALSE(got[2].readFailed);
+        EXPECT_EQ(got[2].bytes, "after");
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, StatusTextsFollowReportLevel) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    TNMUDP udp(loop);
+    std::vector<std::string> statuses;
+    udp.OnStatus = [&](TNMUDP&, const std::string& s) { statuses.push_back(s); };
+    udp.RemoteHost = "127.0.0.1";
+    udp.RemotePort = peer.Port();
+
+    udp.SendDatagram("a");
+    EXPECT_TRUE(statuses.empty());
+    EXPECT_EQ(udp.LastStatus(), "");
+
+    udp.ReportLevel = 2;
+    udp.SendDatagram("b");
+    udp.SendDatagram("c");
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Sending Data", "Sending Data"}));
+    EXPECT_EQ(udp.LastStatus(), "Sending Data");
+
+    // A refused send is refused before the status is reported.
+    udp.RemoteHost = "0.0.0.0";
+    EXPECT_THROW(udp.SendDatagram("d"), UDPSockError);
+    EXPECT_EQ(statuses.size(), 2u);
+}
+
+TEST(NMUDP, BindingATakenPortRaisesNamingPortAndReason) {
+    TPollEventLoop loop;
+    {
+        TNMUDP first(loop);
+        first.SetLocalPort(0);
+        TNMUDP second(loop);
+        const int port = first.LocalPort();
+        EXPECT_EQ(ErrorText([&] { second.SetLocalPort(port); }),
+                  "Cannot bind UDP port " + std::to_string(port) + ": Address already in use");
+        EXPECT_THROW(second.SetLocalPort(70000), UDPSockError);
+        EXPECT_EQ(loop.WatchCount(), 1u) << "only the bound socket is watched";
+
+        // A failed bind leaves the socket usable for a later, successful one.
+        second.SetLocalPort(0);
+        EXPECT_NE(second.LocalPort(), 0);
+        EXPECT_NE(second.LocalPort(), port);
+        EXPECT_EQ(loop.WatchCount(), 2u);
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, RebindingMovesReceiptsToTheNewPortEvenFromInsideAReceipt) {
+    TPollEventLoop loop;
+    TUdpPeer peer;
+    {
+        TNMUDP udp(loop);
+        udp.SetLocalPort(0);
+        const int oldPort = udp.LocalPort();
+        std::vector<TReceipt> got;
+        udp.OnDataReceived = [&](TNMUDP& s, int count, const std::string& ip, int port) {
+            got.push_back({count, {}, ip, port, false});
+            if (got.size() == 1) s.SetLocalPort(0);
+        };
+        peer.SendTo(oldPort, "one");
+        peer.SendTo(oldPort, "two");  // dropped with the old socket
+        ASSERT_TRUE(WaitFor(loop, [&] { return !got.empty(); }));
+        Drain(loop, 50);
+        ASSERT_EQ(got.size(), 1u) << "the batch must stop at the rebinding";
+        EXPECT_EQ(got[0].count, 3);
+        EXPECT_NE(udp.LocalPort(), oldPort);
+        EXPECT_EQ(loop.WatchCount(), 1u);
+
+        peer.SendTo(udp.LocalPort(), "three");
+        ASSERT_TRUE(WaitFor(loop, [&] { return got.size() == 2; }));
+        EXPECT_EQ(got[1].count, 5);
+    }
+    ExpectCleanLoop(loop);
+}
