@@ -12,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 class ESocketException : public std::runtime_error {
 public:
@@ -52,6 +53,8 @@ std::uint32_t WSocketResolveHost(const std::string& addr, const THostLookup& loo
 bool WSocketIsDottedIP(const std::string& text);
 // The platform's blocking IPv4 name lookup; the default of TWSocket::HostLookup.
 int WSocketPlatformHostLookup(const std::string& name, std::uint32_t& address);
+// The text without leading and trailing blanks and control characters.
+std::string WSocketTrim(const std::string& text);
 
 class TWSocket {
 public:
@@ -134,6 +137,14 @@ public:
     std::size_t BufferedBytes() const;
 
 private:
+    // Events are called through a copy: a handler may reassign its own event.
+    template <class F, class... A>
+    static void Fire(const F& event, A&&... args) {
+        if (!event) return;
+        F copy = event;
+        copy(std::forward<A>(args)...);
+    }
+
     void ResetDefaults();
     void ChangeState(TSocketState newState);
     void RaiseSocketError(const std::string& text);
@@ -141,9 +152,10 @@ private:
     void SetTextProperty(std::string& stored, bool* assigned, bool* resolved, const std::string& value,
                          const char* name);
 
-    bool ApplySocketOptions();
+    bool PrepareStreamSocket();
     void CloseSocketHandle(bool shutdownFirst, std::uint16_t error);
     void CloseHandleNow();
+    void StopWatching();
     void DiscardBuffers();
     void TryToSend();
 
@@ -154,6 +166,8 @@ private:
     void DispatchClose(std::uint16_t error);
     void ReceiveLoop(std::uint16_t error);
     void HandleEventException(const std::exception& e);
+    void Guarded(const std::function<void()>& work);
+    void PauseReadsIfWaiting();
     void PostNotification(std::function<void(TWSocket&)> notification);
     void UpdateWatch();
     bool HandleCurrent(std::uint64_t generation) const { return handle_ >= 0 && generation == generation_; }
@@ -167,7 +181,7 @@ private:
     std::uint32_t sinAddr_ = 0;  // network byte order
     std::uint16_t sinPort_ = 0;  // network byte order
     int protoNumber_ = 6;
-    int sockType_ = 0;
+    bool datagram_ = false;  // protocol 17 gives a datagram socket
     std::uint16_t localPortNumber_ = 0;  // network byte order
 
     TSocketState state_ = wsClosed;
@@ -180,6 +194,7 @@ private:
     std::uint64_t generation_ = 0;  // tells the current handle from a closed one with the same fd
     bool watched_ = false;
     bool readPaused_ = false;       // reads wait for the owner's next Receive
+    bool connectPosted_ = false;    // the connect outcome is already queued
     std::uint64_t receiveCalls_ = 0;
 
     std::deque<TBuffer> buffers_;
