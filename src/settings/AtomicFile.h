@@ -1,0 +1,25 @@
+// Replacing a file so that readers and crashes see the old or the new content, never a mix.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string_view>
+
+// The system calls the replacement makes that can fail half-way; tests swap them to make a
+// write stop in the middle or the disk refuse the flush.
+struct TFileOps {
+    std::function<ssize_t(int fd, const void* data, std::size_t size)> Write;
+    std::function<int(int fd)> Fsync;
+    std::function<int(const char* from, const char* to)> Rename;
+
+    TFileOps();  // the real calls
+};
+
+// Writes bytes to a temporary file beside path, flushes it to disk, renames it over path and
+// flushes the folder. Missing folders are created (private to the user). A symbolic link at
+// path is followed, so a linked settings file stays linked. On failure the temporary file is
+// removed, path is untouched, and std::runtime_error says what failed and why.
+void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes, const TFileOps& ops = {});

@@ -1,0 +1,59 @@
+// TSettings, the in-memory settings record, and its loading from and saving to the settings key.
+#pragma once
+
+#include "settings/Names.h"
+#include "settings/RegistryKey.h"
+
+#include <functional>
+#include <string>
+
+// One field per value of the key, named like it. Empty texts and false flags until loaded.
+struct TSettings {
+    std::string FSPath, FSCmd;
+    bool FSEnabled = false;
+    std::string BtRLPath, BtRLCmd;
+    bool BtRLEnabled = false;
+    std::string WCSPath, WCSCmd;
+    bool WCSEnabled = false;
+    std::string StarfoxPath, StarfoxCmd;
+    bool StarfoxEnabled = false;
+    std::string Nickname;
+    std::string FullName;
+    bool DontAskQuitQuestion = false;
+    bool MinimizeToTray = false;
+    bool TrayIconVisible = false;
+    bool AlwaysPlaySound = false;
+    bool NotificationUserMessage = false;  // "Notification-UserMessage"
+    bool SoundUserMessage = false;         // "Sound-UserMessage"
+    std::string SoundPathUserMessage;      // "SoundPath-UserMessage"
+    std::string Shortcut1, Shortcut2, Shortcut3, Shortcut4, Shortcut5, Shortcut6, Shortcut7, Shortcut8,
+        Shortcut9, Shortcut0;
+
+    bool operator==(const TSettings&) const = default;
+};
+
+// The text bound to Control+digit (0 to 9); empty for any other number.
+const std::string& ShortcutText(const TSettings& settings, int digit);
+
+struct TSettingsEvents {
+    // Raised after each value's field is set, in load order, with the value's name; the main
+    // window applies "FSEnabled", "MinimizeToTray", "TrayIconVisible" ... as they arrive.
+    std::function<void(const std::string& valueName)> OnValueLoaded;
+    // Raised with a text for the application-wide error handler for each problem the store
+    // went on past (a broken settings file kept aside, defaults used instead). Raised once the
+    // values are in place, also when the load then ends in an error, so nothing goes unsaid.
+    std::function<void(const std::string& problem)> OnProblem;
+};
+
+// Fills settings from the key, writing defaults for missing values, in the fixed value order.
+// A store error (ERegistryException) ends the load at that value as a write-through store
+// would: the values before it are set and announced, it and the later ones keep their
+// contents, and the exception is raised once the writes before it are committed.
+void LoadSettings(TRegistryKey& key, TSettings& settings, const TSystemNames& names, TRandomGenerator& random,
+                  const TSettingsEvents& events = {});
+
+// Copies every value of from (the settings dialog's controls, nickname already filtered) into
+// settings and writes it to the key, one commit for all. A failed write raises "Failed to set
+// data for '<value>'" naming the first value written ("FSEnabled"); as in a write-through
+// store, settings then hold the new contents up to and including that value only.
+void SaveSettings(TRegistryKey& key, TSettings& settings, const TSettings& from, const TSettingsEvents& events = {});
