@@ -1,0 +1,196 @@
+// TGamesPage: the games page logic: four game lists, arModTypes, status queries and replies.
+#include "tracker/GamesPage.h"
+
+#include "tracker/GameTypes.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+// The numeric value of a port text; 0 (which no send reaches) for anything else.
+int PortValue(const std::string& text) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535) return 0;
+    return value;
+}
+
+}  // namespace
+
+TGamesPage::TGamesPage(TEventLoop& loop, TNMUDP& udp, TMessageBoxes& boxes)
+    : loop_(loop), udp_(udp), modTypes_(3, boxes), tmRefreshUDP_(loop, RefreshUDPIntervalMs) {
+    udp_.OnDataReceived = [this](TNMUDP& sender, int numberBytes, const std::string& fromIP, int port) {
+        NMUDP1DataReceived(sender, numberBytes, fromIP, port);
+    };
+    tmRefreshUDP_.OnTimer = [this] { tmRefreshUDPTimer(); };
+    tmRefreshUDP_.SetEnabled(true);
+}
+
+TGamesPage::~TGamesPage() {
+    // The socket outlives the page: it must not call into a page that is gone.
+    udp_.OnDataReceived = nullptr;
+}
+
+int TGamesPage::GameTypeOf(const TGameList& list) const {
+    for (std::size_t i = 0; i < lists_.size(); ++i)
+        if (&lists_[i] == &list) return static_cast<int>(i);
+    return -1;
+}
+
+int TGamesPage::TotalRows() const {
+    int n = 0;
+    for (const TGameList& l : lists_) n += l.Count();
+    return n;
+}
+
+void TGamesPage::SetCaption(std::string caption) {
+    if (caption == caption_) return;
+    caption_ = std::move(caption);
+    if (OnCaptionChange) OnCaptionChange(*this, caption_);
+}
+
+void TGamesPage::lvGamesInsert(TGameList&) {
+    const int n = TotalRows();
+    SetCaption(n >= 1 ? "Corvane Games (" + std::to_string(n) + ")" : "Corvane Games");
+}
+
+void TGamesPage::lvGamesDeletion(TGameList&) {
+    const int n = TotalRows();
+    SetCaption(n == 0 ? "Corvane Games" : "Corvane Games (" + std::to_string(n) + ")");
+}
+
+TGameRow* TGamesPage::lstGamesFindServer(const TGameList& list, const std::string& address,
+                                         const std::string& port) const {
+    return list.Find(address, port);
+}
+
+TGameRow* TGamesPage::FindServerInLists(const std::string& address, const std::string& port) const {
+    for (const TGameList& l : lists_)
+        if (TGameRow* row = lstGamesFindServer(l, address, port)) return row;
+    return nullptr;
+}
+
+int TGamesPage::arModTypesFindServer(const std::string& address, const std::string& port) const {
+    auto it = modTypesIndex_.find(ServerKey(address, port));
+    return it == modTypesIndex_.end() ? -1 : it->second;
+}
+
+TGameList& TGamesPage::ListForServer(const std::string& address, const std::string& port) {
+    const int r = arModTypesFindServer(address, port);
+    if (r < 0) return lists_[gtFS];
+    const std::string code = modTypes_.GetCell(r, 2);
+    if (code == "1") return lists_[gtBtRL];
+    if (code == "2") return lists_[gtWCS];
+    if (code == "3") return lists_[gtStarfox];
+    return lists_[gtFS];
+}
+
+TGameRow& TGamesPage::lstGamesAddItem(TGameList& list) {
+    TGameRow& row = list.Add();
+    lvGamesInsert(list);
+    return row;
+}
+
+void TGamesPage::SetGameType(std::uint8_t state, TGameRow* row) {
+    if (!row) return;
+    ::SetGameType(state, row);
+    for (TGameList& l : lists_) l.Changed(*row);
+}
+
+void TGamesPage::SetHostType(std::uint8_t flags, TGameRow* row) {
+    if (!row) return;
+    ::SetHostType(flags, row);
+    for (TGameList& l : lists_) l.Changed(*row);
+}
+
+void TGamesPage::CheckGamesFromPXO(std::unique_ptr<TAdvancedArray> table) {
+    const int rows = table ? table->RowCount() : 0;
+    for (int i = 0; i < rows; ++i) {
+        const std::string address = table->GetCell(i, 0);
+        const std::string port = table->GetCell(i, 1);
+        if (FindServerInLists(address, port)) continue;
+        int r = arModTypesFindServer(address, port);
+        if (r < 0 && modTypes_.RowCount() < MaxModTypes) {
+            r = modTypes_.AddRow();
+            modTypesIndex_.emplace(ServerKey(address, port), r);
+        }
+        if (r >= 0) {
+            modTypes_.SetCell(r, 0, address);
+            modTypes_.SetCell(r, 1, port);
+            modTypes_.SetCell(r, 2, table->GetCell(i, 2));
+        }
+        udp_.RemoteHost = address;
+        udp_.RemotePort = PortValue(port);
+        SendStatusQuery();
+    }
+    tmRefreshUDPTimer();
+}
+
+void TGamesPage::SendStatusQuery() {
+    try {
+        udp_.SendDatagram(std::string(StatusQuery));
+    } catch (...) {
+        // A server that cannot be reached simply ages out of its list.
+    }
+}
+
+void TGamesPage::RefreshListServers(TGameList& list) {
+    for (int i = list.Count() - 1; i >= 0; --i) {
+        TGameRow& row = list.Row(i);
+        udp_.RemoteHost = row.Address();
+        udp_.RemotePort = PortValue(row.Port());
+        if (row.Miss == "0") {
+            row.Miss = "1";
+        } else if (row.Miss == "1") {
+            row.Miss = "2";
+        } else if (row.Miss == "2") {
+            list.Delete(i);
+            lvGamesDeletion(list);
+        }
+        SendStatusQuery();
+        // A host name lookup inside the send runs other handlers, which may reshape the list.
+        i = std::min(i, list.Count());
+    }
+}
+
+void TGamesPage::tmRefreshUDPTimer() {
+    if (loop_.Terminated()) return;
+    for (TGameList& l : lists_) RefreshListServers(l);
+}
+
+void TGamesPage::NMUDP1DataReceived(TNMUDP& sender, int numberBytes, const std::string& fromIP, int port) {
+    if (numberBytes < 0) return;
+    std::string bytes;
+    try {
+        sender.ReadDatagram(bytes);
+    } catch (...) {
+        return;
+    }
+    if (auto reply = ParseStatusReply(bytes)) ApplyStatusReply(*reply, fromIP, port);
+}
+
+TGameRow* TGamesPage::ApplyStatusReply(const TStatusReply& reply, const std::string& fromIP, int port) {
+    const std::string portText = std::to_string(port);
+    TGameList& list = ListForServer(fromIP, portText);
+    TGameRow* row = lstGamesFindServer(list, fromIP, portText);
+    if (!row) {
+        if (TotalRows() >= MaxListedServers) return nullptr;
+        row = &lstGamesAddItem(list);
+        list.SetServer(*row, fromIP, portText);
+    }
+    row->Server = reply.ServerName;
+    row->Players = std::to_string(reply.Players);
+    row->Mission = MissionText(reply);
+    row->Miss = "0";
+    ::SetGameType(reply.State, row);
+    ::SetHostType(reply.Flags, row);
+    list.Changed(*row);
+    return row;
+}
+
+void TGamesPage::Button2Click() {
+    udp_.RemotePort = UDPCheckPort;
+    udp_.RemoteHost = "127.0.0.1";
+    SendStatusQuery();
+}

@@ -1,0 +1,103 @@
+// TGamesPage: the games page logic: four game lists, arModTypes, status queries and replies.
+#pragma once
+
+#include "net/NMUDP.h"
+#include "net/Timer.h"
+#include "tracker/AdvArray.h"
+#include "tracker/GameList.h"
+#include "tracker/StatusReply.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+// Local UDP port of the status socket; replies come back to it.
+inline constexpr int StatusLocalPort = 22901;
+// Interval of tmRefreshUDP: one status sweep over all lists.
+inline constexpr int RefreshUDPIntervalMs = 15000;
+// The local server the hidden "UDPCheck" button asks.
+inline constexpr int UDPCheckPort = 7808;
+
+// Bounds on what network input can make us remember. Anyone can answer from many ports and a
+// tracker can name many servers; real lists hold dozens.
+inline constexpr int MaxListedServers = 16384;  // rows over all four lists
+inline constexpr int MaxModTypes = 65536;       // arModTypes rows
+
+// Indices of the four lists, in code order.
+enum TGameTypeIndex : int { gtFS = 0, gtBtRL = 1, gtWCS = 2, gtStarfox = 3 };
+
+class TGamesPage {
+public:
+    // The socket and the message boxes must outlive the page. The page takes the socket's
+    // OnDataReceived for itself and starts tmRefreshUDP.
+    TGamesPage(TEventLoop& loop, TNMUDP& udp, TMessageBoxes& boxes);
+    ~TGamesPage();
+    TGamesPage(const TGamesPage&) = delete;
+    TGamesPage& operator=(const TGamesPage&) = delete;
+
+    // The enabled game types (until the settings store provides them).
+    bool FSEnabled = true;
+    bool BtRLEnabled = false;
+    bool WCSEnabled = false;
+    bool StarfoxEnabled = false;
+
+    TGameList& List(int gameType) { return lists_.at(static_cast<std::size_t>(gameType)); }
+    const TGameList& List(int gameType) const { return lists_.at(static_cast<std::size_t>(gameType)); }
+    TGameList& lvFSGames() { return lists_[gtFS]; }
+    TGameList& lvBtRLGames() { return lists_[gtBtRL]; }
+    TGameList& lvWCSGames() { return lists_[gtWCS]; }
+    TGameList& lvStarfoxGames() { return lists_[gtStarfox]; }
+    // The game type index of one of the four lists.
+    int GameTypeOf(const TGameList& list) const;
+
+    // Read-only: every write goes through CheckGamesFromPXO, which keeps the index right.
+    const TAdvancedArray& arModTypes() const { return modTypes_; }
+
+    // "Corvane Games" or "Corvane Games (N)" with N the rows over all four lists.
+    const std::string& Caption() const { return caption_; }
+    std::function<void(TGamesPage& sender, const std::string& caption)> OnCaptionChange;
+
+    // Merges one tracker result (address, port, game type code) and runs a status sweep.
+    void CheckGamesFromPXO(std::unique_ptr<TAdvancedArray> table);
+    TGameRow* FindServerInLists(const std::string& address, const std::string& port) const;
+    TGameRow* lstGamesFindServer(const TGameList& list, const std::string& address,
+                                 const std::string& port) const;
+    int arModTypesFindServer(const std::string& address, const std::string& port) const;
+    // The list a server's replies go to: its arModTypes game type, FreeSpace 2 otherwise.
+    TGameList& ListForServer(const std::string& address, const std::string& port);
+    TGameRow& lstGamesAddItem(TGameList& list);
+
+    // The row texts from the state and flags bytes; the row's list reports the change.
+    void SetGameType(std::uint8_t state, TGameRow* row);
+    void SetHostType(std::uint8_t flags, TGameRow* row);
+
+    void lvGamesInsert(TGameList& sender);
+    void lvGamesDeletion(TGameList& sender);
+
+    // Sends 00 E2 to the socket's RemoteHost:RemotePort; every error is swallowed.
+    void SendStatusQuery();
+    void RefreshListServers(TGameList& list);
+    void tmRefreshUDPTimer();
+    void NMUDP1DataReceived(TNMUDP& sender, int numberBytes, const std::string& fromIP, int port);
+    // Creates or refreshes the sender's row from a parsed reply; null when the reply is
+    // dropped because the lists are full.
+    TGameRow* ApplyStatusReply(const TStatusReply& reply, const std::string& fromIP, int port);
+    void Button2Click();
+
+    TTimer& tmRefreshUDP() { return tmRefreshUDP_; }
+
+private:
+    int TotalRows() const;
+    void SetCaption(std::string caption);
+
+    TEventLoop& loop_;
+    TNMUDP& udp_;
+    std::array<TGameList, 4> lists_;
+    TAdvancedArray modTypes_;
+    std::unordered_map<std::string, int> modTypesIndex_;  // ServerKey -> arModTypes row
+    std::string caption_ = "Corvane Games";
+    TTimer tmRefreshUDP_;
+};
