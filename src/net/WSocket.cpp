@@ -145,6 +145,8 @@ void TWSocket::Connect() {
     ++generation_;
     readPaused_ = false;
     connectPosted_ = false;
+    allSent_ = true;
+    closeReported_ = false;  // a new connection reports its own close
     ChangeState(wsOpened);
 
     if (!datagram_ && !PrepareStreamSocket()) return;
