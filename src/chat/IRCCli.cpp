@@ -1,0 +1,197 @@
+// TIRCCli: properties, session start and stop, login, and the receive path.
+#include "chat/IRCCli.h"
+
+namespace {
+
+const char* const kActiveText = "You cannot change this property while the component is active";
+
+// Drops leading and trailing blanks and control characters.
+std::string Trimmed(const std::string& text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+    return text.substr(b, e - b);
+}
+
+}  // namespace
+
+TIRCCli::TIRCCli(TEventLoop& loop) : socket_(loop) {
+    socket_.OnSessionConnected = [this](TWSocket&, std::uint16_t error) { SocketSessionConnected(error); };
+    socket_.OnSessionClosed = [this](TWSocket&, std::uint16_t error) { SocketSessionClosed(error); };
+    socket_.OnDataAvailable = [this](TWSocket&, std::uint16_t) { SocketDataAvailable(); };
+}
+
+TIRCCli::~TIRCCli() {
+    quietClose_ = true;
+    if (active_) {
+        active_ = false;
+        try {
+            if (Connected()) SendLine("Quit");
+        } catch (...) {
+            // The connection is going anyway.
+        }
+        try {
+            socket_.Close();
+        } catch (...) {
+        }
+    }
+    try {
+        channels_.Clear();
+    } catch (...) {
+        // A destructor cannot pass a handler's failure on.
+    }
+}
+
+void TIRCCli::CheckInactive() const {
+    if (active_) throw EIRCCli(kActiveText);
+}
+
+void TIRCCli::SetUser(const std::string& value) {
+    CheckInactive();
+    user_ = value;
+}
+
+void TIRCCli::SetRealName(const std::string& value) {
+    CheckInactive();
+    realName_ = value;
+}
+
+void TIRCCli::SetHost(const std::string& value) {
+    CheckInactive();
+    host_ = value;
+}
+
+void TIRCCli::SetPort(const std::string& value) {
+    CheckInactive();
+    port_ = value;
+}
+
+void TIRCCli::SetNick(const std::string& value) {
+    nick_ = value;
+    if (Connected()) SendLine("nick " + value);
+}
+
+void TIRCCli::SetPass(const std::string& value) {
+    pass_ = value;
+    if (Connected() && !value.empty()) SendLine("pass " + value);
+}
+
+void TIRCCli::SetActive(bool value) {
+    if (value == active_) return;
+    active_ = value;
+    if (value)
+        Start();
+    else
+        Stop();
+}
+
+void TIRCCli::Start() {
+    // An unfinished line of an earlier session must not run into the first line of this one.
+    queue_.Clear();
+    try {
+        socket_.SetAddr(host_);
+        socket_.SetPort(port_);
+        socket_.SetProto("tcp");
+        socket_.Connect();
+    } catch (...) {
+        // Back to idle, so that a later Connect tries again.
+        active_ = false;
+        if (socket_.State() != wsClosed) {
+            quietClose_ = true;
+            try {
+                socket_.Abort();
+            } catch (...) {
+            }
+            quietClose_ = false;
+        }
+        throw;
+    }
+}
+
+void TIRCCli::Stop() {
+    if (Connected()) {
+        try {
+            SendLine("Quit");
+        } catch (...) {
+            socket_.Close();
+            throw;
+        }
+    }
+    socket_.Close();
+}
+
+void TIRCCli::SendLine(const std::string& text) {
+    std::string bytes = text + "\r\n";
+    if (OfflineWire) {
+        OfflineWire(bytes);
+        return;
+    }
+    socket_.SendText(bytes);
+    socket_.Send(nullptr, 0);
+}
+
+void TIRCCli::SendCommand(const std::string& word, const std::vector<std::string>& parameters) {
+    std::string line = word;
+    for (const auto& p : parameters) {
+        line += ' ';
+        line += p;
+    }
+    SendLine(Trimmed(line));
+}
+
+void TIRCCli::SocketSessionConnected(std::uint16_t error) {
+    if (error != 0) {
+        Disconnect();
+        return;
+    }
+    if (autoLogin_) {
+        if (!pass_.empty()) SendLine("pass " + pass_);
+        SendLine("nick " + nick_);
+        SendLine("user " + user_ + " - - :" + realName_);
+    }
+    if (OnSessionConnected) OnSessionConnected(*this, 0);
+}
+
+void TIRCCli::SocketSessionClosed(std::uint16_t error) {
+    if (quietClose_) return;
+    active_ = false;
+    channels_.Clear();
+    if (OnSessionClosed) OnSessionClosed(*this, error);
+}
+
+void TIRCCli::SocketDataAvailable() {
+    char buffer[8193];
+    for (;;) {
+        int n = socket_.Receive(buffer, sizeof buffer);
+        if (n <= 0) break;
+        queue_.Write(buffer, static_cast<std::size_t>(n));
+        // Handle what is here first; the connection calls again while bytes are waiting.
+        if (queue_.Size() >= ReceiveHighWater) break;
+    }
+    HandleQueuedLines();
+}
+
+void TIRCCli::DataArrived(std::string_view bytes) {
+    queue_.Write(bytes);
+    HandleQueuedLines();
+}
+
+void TIRCCli::HandleQueuedLines() {
+    std::string line;
+    while (queue_.ReadLine(line)) HandleLine(line);
+}
+
+bool TIRCCli::HandleLine(std::string_view text) {
+    TIRCLine line;
+    if (!ParseIRCLine(text, line)) return false;
+    // A failed line is skipped alone; the complete lines behind it are handled now rather than
+    // waiting for the next arrival of data.
+    try {
+        prefixInfo_ = SplitPrefix(line.Prefix);
+        Dispatch(line);
+        if (OnServerMessage) OnServerMessage(*this, line.Prefix, line.Command, line.Parameters);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,142 @@
+// TIRCCli: the IRC client component: login, line cutting, parse, dispatch, channel registry.
+#pragma once
+
+#include "chat/DataQueue.h"
+#include "chat/IRCParse.h"
+#include "chat/IRCRegistry.h"
+#include "net/WSocket.h"
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class EIRCCli : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TIRCCli {
+public:
+    using TSessionEvent = std::function<void(TIRCCli& sender, std::uint16_t error)>;
+    using TIRCServerMessage = std::function<void(TIRCCli& sender, const std::string& APrefix,
+                                                 const std::string& ACommand,
+                                                 const std::vector<std::string>& Parameters)>;
+    using TIRCChannelEvent = std::function<void(TIRCCli& sender, TIRCChannel& AChannel)>;
+    using TIRCUserEvent = std::function<void(TIRCCli& sender, TIRCChannel& AChannel, TIRCUser& AUser)>;
+    using TIRCMessageEvent = std::function<void(TIRCCli& sender, const std::string& AFromNick,
+                                                const std::string& AFromUser, const std::string& AFromHost,
+                                                const std::string& AChannel, const std::string& AMsg,
+                                                bool ANotice)>;
+    using TIRCInviteMessage = std::function<void(TIRCCli& sender, const std::string& AFromNick,
+                                                 const std::string& AFromUser, const std::string& AFromHost,
+                                                 const std::string& AChannel, bool& Accept)>;
+
+    explicit TIRCCli(TEventLoop& loop);
+    // Stops a running session as Disconnect does, but without OnSessionClosed; then empties
+    // the registry with its deletion events.
+    ~TIRCCli();
+    TIRCCli(const TIRCCli&) = delete;
+    TIRCCli& operator=(const TIRCCli&) = delete;
+
+    bool Active() const { return active_; }
+    void SetActive(bool value);
+    const std::string& Nick() const { return nick_; }
+    void SetNick(const std::string& value);
+    const std::string& User() const { return user_; }
+    void SetUser(const std::string& value);
+    const std::string& RealName() const { return realName_; }
+    void SetRealName(const std::string& value);
+    const std::string& Pass() const { return pass_; }
+    void SetPass(const std::string& value);
+    const std::string& Host() const { return host_; }
+    void SetHost(const std::string& value);
+    const std::string& Port() const { return port_; }
+    void SetPort(const std::string& value);
+    bool AutoLogin() const { return autoLogin_; }
+    void SetAutoLogin(bool value) { autoLogin_ = value; }
+
+    void Connect() { SetActive(true); }
+    void Disconnect() { SetActive(false); }
+    // Follows the connection, not Active: false while still connecting.
+    bool Connected() const { return socket_.State() == wsConnected; }
+    // Sends text + CR LF; raises the connection's errors.
+    void SendLine(const std::string& text);
+    void SendCommand(const std::string& word, const std::vector<std::string>& parameters);
+    void Join(const std::string& channel) { SendCommand("JOIN", {channel}); }
+
+    TIRCChannels& Channels() { return channels_; }
+    // The prefix of the line being handled (or last handled), split in three.
+    const TIRCPrefixInfo& PrefixInfo() const { return prefixInfo_; }
+    TWSocket& Socket() { return socket_; }
+    const TDataQueue& LineQueue() const { return queue_; }
+
+    // The way in without a socket: bytes as if they had arrived on the connection. Complete
+    // lines are handled at once, in order.
+    void DataArrived(std::string_view bytes);
+    // Handles one line already cut from the stream. False when it raised no OnServerMessage:
+    // nothing to parse, or its handling failed (a missing parameter, a handler that threw).
+    bool HandleLine(std::string_view line);
+    // The way out without a socket: when set, SendLine hands its bytes here instead.
+    std::function<void(const std::string& bytes)> OfflineWire;
+
+    TSessionEvent OnSessionConnected;
+    TSessionEvent OnSessionClosed;
+    TIRCServerMessage OnServerMessage;
+    TIRCChannelEvent OnChannelCreation;
+    TIRCChannelEvent OnChannelDeletion;
+    TIRCChannelEvent OnChannelChanging;
+    TIRCChannelEvent OnChannelChanged;
+    TIRCUserEvent OnUserCreation;
+    TIRCUserEvent OnUserDeletion;
+    TIRCUserEvent OnUserChanging;
+    TIRCUserEvent OnUserChanged;
+    TIRCMessageEvent OnMessage;
+    TIRCInviteMessage OnInvite;
+
+    // Bytes read into the line queue per notification before its lines are handled; the
+    // connection calls again while more is waiting, so a flood never piles up unhandled.
+    static constexpr std::size_t ReceiveHighWater = 256 * 1024;
+
+private:
+    void Start();
+    void Stop();
+    void CheckInactive() const;
+    void HandleQueuedLines();
+
+    void SocketSessionConnected(std::uint16_t error);
+    void SocketSessionClosed(std::uint16_t error);
+    void SocketDataAvailable();
+
+    // Dispatch of a parsed line (IRCDispatch.cpp).
+    void Dispatch(const TIRCLine& line);
+    void DoInvite(const TIRCLine& line);
+    void DoJoin(const TIRCLine& line);
+    void DoPart(const TIRCLine& line);
+    void DoKick(const TIRCLine& line);
+    void DoNick(const TIRCLine& line);
+    void DoNotice(const TIRCLine& line);
+    void DoPrivmsg(const TIRCLine& line);
+    void DoPing(const TIRCLine& line);
+    void DoQuit(const TIRCLine& line);
+    void DoTopic(const TIRCLine& line);
+    void NamesUpdate(const std::string& channelName, const std::string& names);
+    void PartHandling(const std::string& nick, const std::string& channelName);
+    void RaiseChannel(const TIRCChannelEvent& event, TIRCChannel& channel);
+
+    std::string nick_, user_, realName_, pass_;
+    std::string host_ = "localhost";
+    std::string port_ = "6667";
+    bool active_ = false;
+    bool autoLogin_ = true;
+    // Session-closed events of the connection that the client must not pass on: the quiet
+    // clean-up of a failed start, and destruction.
+    bool quietClose_ = false;
+
+    TDataQueue queue_;
+    TIRCChannels channels_{*this};
+    TIRCPrefixInfo prefixInfo_;
+    TWSocket socket_;
+};

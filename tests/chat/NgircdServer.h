@@ -1,0 +1,38 @@
+// TNgircdServer: a private ngircd on a free port of 127.0.0.1, started and stopped by tests.
+#pragma once
+
+#include "support/TestSupport.h"
+
+#include <string>
+#include <sys/types.h>
+
+class TNgircdServer {
+public:
+    struct TOptions {
+        // Seconds of silence before the server sends PING; ngircd accepts 5 at least.
+        int pingTimeout = 120;
+    };
+
+    // Starts ngircd in the foreground with its own configuration in a temporary folder and
+    // waits until it listens. Throws std::runtime_error with the reason (and ngircd's log)
+    // when ngircd is missing or does not come up.
+    TNgircdServer();
+    explicit TNgircdServer(const TOptions& options);
+    ~TNgircdServer();
+    TNgircdServer(const TNgircdServer&) = delete;
+    TNgircdServer& operator=(const TNgircdServer&) = delete;
+
+    int Port() const { return port_; }
+    std::string PortText() const { return std::to_string(port_); }
+    // The server name it uses as prefix of its own lines.
+    static constexpr const char* Name = "irc.test.local";
+    std::string Log() const;
+
+private:
+    bool TryStart(const std::string& binary, const TOptions& options);
+    void Stop();
+
+    testing_support::TTempDir dir_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
