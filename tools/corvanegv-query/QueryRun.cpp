@@ -1,0 +1,117 @@
+// One run of corvanegv-query: ask the servers through the games page and print its rows.
+#include "QueryRun.h"
+
+#include "QueryOutput.h"
+#include "net/NMUDP.h"
+#include "net/PollEventLoop.h"
+#include "tracker/GameTypes.h"
+#include "tracker/GamesPage.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <memory>
+#include <set>
+
+namespace {
+
+// No window to show a box in: the text goes to standard error.
+class TStderrBoxes : public TMessageBoxes {
+public:
+    explicit TStderrBoxes(std::ostream& err) : err_(err) {}
+    TMsgResult Show(const std::string& text, const std::string& caption, TMsgIcon, TMsgButtons) override {
+        err_ << caption << ": " << text << "\n";
+        return TMsgResult::Ok;
+    }
+
+private:
+    std::ostream& err_;
+};
+
+// Replies carry the sender's dotted address, so a host name is turned into one up front: that
+// is the text the row will be found under.
+bool DottedAddress(const std::string& host, std::string& dotted) {
+    in_addr a{};
+    if (host.find('\0') != std::string::npos) return false;
+    if (::inet_pton(AF_INET, host.c_str(), &a) != 1) {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_DGRAM;
+        addrinfo* result = nullptr;
+        if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || !result) return false;
+        a = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;
+        ::freeaddrinfo(result);
+    }
+    char text[INET_ADDRSTRLEN];
+    if (!::inet_ntop(AF_INET, &a, text, sizeof text)) return false;
+    dotted = text;
+    return true;
+}
+
+struct TTarget {
+    std::string Address;
+    std::string Port;
+    bool operator<(const TTarget& o) const { return Address != o.Address ? Address < o.Address : Port < o.Port; }
+};
+
+}  // namespace
+
+int RunQuery(const TQueryOptions& options, std::ostream& out, std::ostream& err) {
+    std::vector<TTarget> targets;
+    std::set<TTarget> seen;
+    for (const TServerArg& s : options.Servers) {
+        TTarget t;
+        if (!DottedAddress(s.Host, t.Address)) {
+            err << "corvanegv-query: cannot resolve \"" << s.Host << "\" to an IPv4 address\n";
+            return 1;
+        }
+        t.Port = std::to_string(s.Port);
+        if (seen.insert(t).second) targets.push_back(t);
+    }
+
+    TPollEventLoop loop;
+    TStderrBoxes boxes(err);
+    std::unique_ptr<TNMUDP> udp;
+    try {
+        udp = std::make_unique<TNMUDP>(loop);
+        udp->SetLocalPort(options.LocalPort);
+    } catch (const std::exception& e) {
+        err << "corvanegv-query: cannot bind local UDP port " << options.LocalPort << ": " << e.what() << "\n";
+        return 1;
+    }
+    TGamesPage page(loop, *udp, boxes);
+
+    // The servers reach the page the way a tracker result does, under FreeSpace 2's code.
+    auto table = std::make_unique<TAdvancedArray>(3, boxes);
+    for (const TTarget& t : targets) {
+        const int r = table->AddRow();
+        table->SetCell(r, 0, t.Address);
+        table->SetCell(r, 1, t.Port);
+        table->SetCell(r, 2, std::string(GameTypes[0].Code));
+    }
+    page.CheckGamesFromPXO(std::move(table));
+
+    auto answered = [&](const TTarget& t) { return page.FindServerInLists(t.Address, t.Port) != nullptr; };
+    loop.RunUntil(
+        [&] {
+            for (const TTarget& t : targets)
+                if (!answered(t)) return false;
+            return true;
+        },
+        std::chrono::milliseconds(static_cast<long long>(options.TimeoutSeconds * 1000)));
+
+    for (const TTarget& t : targets)
+        if (!answered(t)) err << "corvanegv-query: no answer from " << t.Address << ":" << t.Port << "\n";
+
+    std::vector<TListedGame> games;
+    for (int i = 0; i < static_cast<int>(GameTypes.size()); ++i) {
+        const TGameList& list = page.List(i);
+        for (int r = 0; r < list.Count(); ++r) games.push_back({GameTypes[static_cast<std::size_t>(i)].Code, &list.Row(r)});
+    }
+    out << (options.Json ? FormatJson(games) : FormatTable(games));
+    out.flush();
+    return 0;
+}
