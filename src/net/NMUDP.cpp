@@ -2,6 +2,7 @@
 #include "net/NMUDP.h"
 
 #include "net/NMConst.h"
+#include "net/WSocketErrors.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -23,36 +24,6 @@
 using namespace nmconst;
 
 namespace {
-
-// The Winsock numbers of the errno values a datagram socket can meet, so that error texts
-// read as on the platform the program was made for. Others keep their errno value.
-int WinsockCode(int err) {
-    switch (err) {
-    case EINTR: return 10004;
-    case EBADF: return 10009;
-    case EACCES: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE: case ENFILE: return 10024;
-    case EWOULDBLOCK: return 10035;
-    case ENOTSOCK: return 10038;
-    case EMSGSIZE: return 10040;
-    case EPROTOTYPE: return 10041;
-    case ENOPROTOOPT: return 10042;
-    case EPROTONOSUPPORT: return 10043;
-    case ESOCKTNOSUPPORT: return 10044;
-    case EOPNOTSUPP: return 10045;
-    case EPFNOSUPPORT: return 10046;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ENOBUFS: case ENOMEM: return 10055;
-    case EHOSTUNREACH: return 10065;
-    default: return err;
-    }
-}
 
 bool SystemResolve(const std::string& host, std::uint32_t& address) {
     if (host.empty() || host.find('\0') != std::string::npos) return false;
@@ -299,7 +270,7 @@ void TNMUDP::ReadDatagram(std::string& stream) const {
 
 void TNMUDP::RaiseSocketError(int code) {
     Report(kStatusCheckingError, kLevelCheckingError);
-    const std::string text = code == 0 ? std::string() : kUnknownError + std::to_string(WinsockCode(code));
+    const std::string text = code == 0 ? std::string() : kUnknownError + std::to_string(WinSockErrorFromErrno(code));
     Report(kStatusErrorText + text, kLevelErrorText);
     throw UDPSockError(text);
 }

@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <memory>
 #include <string>
 #include <thread>
@@ -409,6 +412,62 @@ TEST(NMUDP, RebindingMovesReceiptsToTheNewPortEvenFromInsideAReceipt) {
         peer.SendTo(udp.LocalPort(), "three");
         ASSERT_TRUE(WaitFor(loop, [&] { return got.size() == 2; }));
         EXPECT_EQ(got[1].count, 5);
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, SocketCreationFailureRaisesTheErrorNumberText) {
+    TPollEventLoop loop;
+    // The component's socket takes the lowest free number; with the limit there, even the
+    // number it frees when rebinding is out of reach, so socket() fails with EMFILE.
+    const int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    {
+        TNMUDP udp(loop);
+        udp.ReportLevel = 16;
+        std::vector<std::string> statuses;
+        udp.OnStatus = [&](TNMUDP&, const std::string& s) { statuses.push_back(s); };
+
+        // UBSan checks a dynamic type through a pipe the first time it meets it; walk the same
+        // paths once while descriptors are still to be had, so that its checks are cached.
+        {
+            TNMUDP warm(loop);
+            EXPECT_THROW(warm.SetLocalPort(-1), UDPSockError);
+        }
+        rlimit old{};
+        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+        rlimit low = old;
+        low.rlim_cur = static_cast<rlim_t>(lowestFree);
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        // Only captured here: the sanitizers need a spare descriptor to inspect an exception.
+        std::exception_ptr rebindError, createError;
+        try {
+            udp.SetLocalPort(0);
+        } catch (...) {
+            rebindError = std::current_exception();
+        }
+        try {
+            TNMUDP other(loop);
+        } catch (...) {
+            createError = std::current_exception();
+        }
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &old), 0);
+        const std::string rebind = ErrorText([&] { if (rebindError) std::rethrow_exception(rebindError); });
+        const std::string create = ErrorText([&] { if (createError) std::rethrow_exception(createError); });
+
+        EXPECT_EQ(rebind, "Unknown Error No. 10024");
+        EXPECT_EQ(create, "Unknown Error No. 10024");
+        EXPECT_EQ(statuses, (std::vector<std::string>{"Checking Error In Error Manager",
+                                                      "Looking Up Error Message" "Unknown Error No. 10024"}));
+        EXPECT_EQ(loop.WatchCount(), 0u);
+
+        // Sending without a socket is a failed send: not reported.
+        udp.RemoteHost = "127.0.0.1";
+        udp.RemotePort = 9;
+        udp.SendDatagram("x");
+        udp.SetLocalPort(0);
+        EXPECT_EQ(loop.WatchCount(), 1u);
     }
     ExpectCleanLoop(loop);
 }
