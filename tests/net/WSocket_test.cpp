@@ -67,6 +67,11 @@ TEST_P(WSocketProto, ConnectsSendsReceivesAndCloses) {
     EXPECT_EQ(got, request) << Escaped(got);
     ASSERT_TRUE(WaitFor(loop, [&] { return Count("sent 0") == 1; })) << Log();
 
+    char none = 0;
+    EXPECT_EQ(sock->Receive(&none, 1), -1);
+    EXPECT_EQ(sock->LastError(), 10035);
+    EXPECT_EQ(sock->ReceiveText(), "");
+
     std::string received;
     sock->OnDataAvailable = [&](TWSocket& s, std::uint16_t e) {
         EXPECT_EQ(e, 0);
@@ -276,6 +281,8 @@ TEST_F(WSocket, ExceptionInClosedEventDoesNotEscapeOrRepeat) {
 TEST_F(WSocket, SendWhileClosedRaisesNotConnected) {
     EXPECT_EQ(ErrorOf([&] { sock->SendText("x"); }), "Error 10057 in function Send\r\nSocket is not connected");
     EXPECT_EQ(sock->LastError(), 10057);
+    EXPECT_EQ(ErrorOf([&] { sock->ReceiveText(); }),
+              "Error 10038 in function ioctlSocket\r\nSocket operation on non-socket");
 
     int errors = 0;
     sock->OnError = [&](TWSocket&) { ++errors; };
