@@ -41,8 +41,12 @@ void TRegistryKey::OpenKey() {
     open_ = true;
 }
 
-void TRegistryKey::CloseKey() {
+void TRegistryKey::RequireOpen() const {
     if (!open_) throw std::logic_error("settings key is not open");
+}
+
+void TRegistryKey::CloseKey() {
+    RequireOpen();
     open_ = false;
     if (!dirty_) return;
     dirty_ = false;
@@ -54,19 +58,20 @@ void TRegistryKey::CloseKey() {
 }
 
 const TRegValue* TRegistryKey::Find(const std::string& name) const {
-    if (!open_) throw std::logic_error("settings key is not open");
     for (const auto& v : values_)
         if (SameValueName(v.Name, name)) return &v;
     return nullptr;
 }
 
 bool TRegistryKey::ValueExists(const std::string& name) const {
+    RequireOpen();
     // Saying "absent" about a key we could not read would invite defaults over real data.
     if (!readable_) throw ERegistryException(ERegistryException::GetData, name, unreadableCause_);
     return Find(name) != nullptr;
 }
 
 const TRegValue& TRegistryKey::Readable(const std::string& name) const {
+    RequireOpen();
     if (!readable_) throw ERegistryException(ERegistryException::GetData, name, unreadableCause_);
     const TRegValue* v = Find(name);
     if (!v) throw ERegistryException(ERegistryException::GetData, name, "no such value");
@@ -87,7 +92,7 @@ bool TRegistryKey::ReadBool(const std::string& name) const {
 }
 
 void TRegistryKey::Put(TRegValue value) {
-    if (!open_) throw std::logic_error("settings key is not open");
+    RequireOpen();
     // Committing over a key we could not read would destroy what it holds.
     if (!readable_) throw ERegistryException(ERegistryException::SetData, value.Name, unreadableCause_);
     if (!dirty_) firstWrite_ = value.Name;

@@ -72,9 +72,6 @@ public:
     // as texts for the application-wide error handler; taking them clears them.
     std::vector<std::string> TakeNotices();
 
-    // The values as they stand, committed or not (for tests and tools).
-    const std::vector<TRegValue>& Values() const { return values_; }
-
 protected:
     struct TLoaded {
         std::vector<TRegValue> Values;
@@ -87,6 +84,7 @@ protected:
     virtual void Save(const std::vector<TRegValue>& values) = 0;
 
 private:
+    void RequireOpen() const;
     const TRegValue* Find(const std::string& name) const;
     const TRegValue& Readable(const std::string& name) const;
     void Put(TRegValue value);

@@ -26,15 +26,6 @@ TEST(Names, RandomNumberTextFollowsTheRunSequenceOfItsOwnGenerator) {
     EXPECT_EQ(RandomNumberText(other), "10000");
 }
 
-TEST(Names, RandomNumberTextStaysWithinItsRangeOverManyDraws) {
-    TRandomGenerator random;
-    for (int i = 0; i < 100000; ++i) {
-        const int n = std::stoi(RandomNumberText(random));
-        ASSERT_GE(n, 10000);
-        ASSERT_LT(n, 10000 + 89999);
-    }
-}
-
 TEST(Names, SystemNamesThatDoNotFitSixtyFourBytesAreEmpty) {
     EXPECT_EQ(FitSystemName(std::string(63, 'a')), std::string(63, 'a'));
     EXPECT_EQ(FitSystemName(std::string(64, 'a')), "");

@@ -279,11 +279,3 @@ TEST(SaveSettings, AnUnreadableKeyIsNotOverwritten) {
     EXPECT_TRUE(settings.FSEnabled);  // copied before its write failed
     EXPECT_EQ(settings.FSPath, "");
 }
-
-TEST(Settings, ShortcutTextFollowsTheDigitKey) {
-    const TSettings s = DialogValues();
-    EXPECT_EQ(ShortcutText(s, 1), "hello");
-    EXPECT_EQ(ShortcutText(s, 0), "bye");
-    EXPECT_EQ(ShortcutText(s, 2), "");
-    EXPECT_EQ(ShortcutText(s, 10), "");
-}
