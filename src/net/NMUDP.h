@@ -37,7 +37,9 @@ public:
 
     // Sends the whole of stream as one datagram to RemoteHost:RemotePort.
     // Raises "Invalid stream" (std::runtime_error) for an empty stream, UDPSockError for
-    // "Null Remote Address" and "Host Lookup Canceled". Send failures are not reported.
+    // "Null Remote Address" and "Host Lookup Canceled", and for a payload over 2048 bytes
+    // (a peer with our buffer could not take it). Send failures are not reported.
+    // A host name is looked up while the loop is pumped, so other handlers run in here.
     void SendDatagram(const std::string& stream);
     // The bytes of the last receipt; raises when that receipt failed (byte count -1).
     // Only meaningful inside OnDataReceived.
@@ -52,6 +54,8 @@ public:
     using TNameResolver = std::function<bool(const std::string& host, std::uint32_t& address)>;
     TNameResolver NameResolver;
 
+    // One call per datagram, at most 64 per readiness report. numberBytes is -1 for a failed
+    // receipt and for a datagram longer than the 2048-byte buffer (it is not passed on cut).
     std::function<void(TNMUDP& sender, int numberBytes, const std::string& fromIP, int port)> OnDataReceived;
     std::function<void(TNMUDP& sender)> OnDataSend;
     std::function<void(TNMUDP& sender, const std::string& status)> OnStatus;
