@@ -132,6 +132,11 @@ public:
     // result fails the send with that error number negated (-10054 acts as a reset).
     std::function<int(int offered)> SendLimiter;
 
+    // True while one of this connection's events runs, including any loop pumping done inside
+    // it. A posted deletion that finds it true must be posted again: the connection's own code
+    // is still on the stack below the handler.
+    bool InEvent() const { return eventDepth_ > 0; }
+
     // Send queue inspection, for tests and diagnostics.
     std::size_t BufferCount() const { return buffers_.size(); }
     std::size_t BufferedBytes() const;
@@ -139,9 +144,14 @@ public:
 private:
     // Events are called through a copy: a handler may reassign its own event.
     template <class F, class... A>
-    static void Fire(const F& event, A&&... args) {
+    void Fire(const F& event, A&&... args) {
         if (!event) return;
         F copy = event;
+        struct TDepth {
+            int& depth;
+            explicit TDepth(int& d) : depth(d) { ++depth; }
+            ~TDepth() { --depth; }
+        } inEvent(eventDepth_);
         copy(std::forward<A>(args)...);
     }
 
@@ -202,4 +212,5 @@ private:
     bool allSent_ = true;
     bool closeReported_ = false;
     bool destroying_ = false;
+    int eventDepth_ = 0;
 };

@@ -397,3 +397,27 @@ TEST_F(WSocket, OwnerMayConnectAgainFromInsideTheClosedEvent) {
     EXPECT_EQ(attempts, 2);
     EXPECT_EQ(loop.WatchCount(), 0u);
 }
+
+TEST_F(WSocket, OwnerSendsFromTheConnectEventAndAbortsFromTheDataEvent) {
+    sock->OnSessionConnected = [&](TWSocket& s, std::uint16_t e) {
+        EXPECT_TRUE(s.InEvent());
+        if (e == 0) s.SendText("NICK a\r\nUSER b\r\n");
+    };
+    int calls = 0;
+    sock->OnDataAvailable = [&](TWSocket& s, std::uint16_t) {
+        ++calls;
+        s.ReceiveText();
+        s.Abort();
+    };
+    Target(*sock, listener.Port());
+    sock->Connect();
+    peer = listener.Accept();
+    EXPECT_EQ(peer.ReadExactly(loop, 16), "NICK a\r\nUSER b\r\n");
+    EXPECT_FALSE(sock->InEvent());
+    peer.Write("ERROR :bye\r\n");
+    ASSERT_TRUE(WaitFor(loop, [&] { return sock->State() == wsClosed; }));
+    Drain(loop, 30);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(Count("closed 0"), 1) << Log();
+    EXPECT_EQ(loop.WatchCount(), 0u);
+}
