@@ -1,6 +1,7 @@
 // Parsing and writing the registry-export text of the settings key.
 #include "settings/RegFile.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -58,13 +59,16 @@ std::string NarrowUtf16(std::string_view le, bool stopAtZero) {
     return out;
 }
 
-std::string WidenToUtf16(const std::string& text) {
+// The bytes of a hex string: UTF-16LE in version 5.00, single bytes in REGEDIT4, each with
+// the terminating zero the registry stores with the string.
+std::string HexStringBytes(const std::string& text, bool regedit4) {
+    if (regedit4) return text + '\0';
     std::string le;
     for (char c : text) {
         le.push_back(c);
         le.push_back('\0');
     }
-    le.append(2, '\0');  // the terminating zero the registry stores with the string
+    le.append(2, '\0');
     return le;
 }
 
@@ -120,6 +124,7 @@ bool ParseData(std::string_view data, bool unicodeHex, TValueLine& line, std::st
         std::size_t pos = 0;
         if (!ParseQuoted(data, pos, v.Text)) return error = "unterminated string", false;
         if (!Trim(data.substr(pos)).empty()) return error = "text after the closing quote", false;
+        v.Text.erase(std::min(v.Text.find('\0'), v.Text.size()));  // a registry string ends at a zero byte
         v.Type = TRegDataType::String;
         return true;
     }
@@ -195,14 +200,14 @@ bool ParseData(std::string_view data, bool unicodeHex, TValueLine& line, std::st
     return true;
 }
 
-std::string FormatData(const TRegValue& v) {
+std::string FormatData(const TRegValue& v, bool regedit4) {
     char b[16];
     switch (v.Type) {
     case TRegDataType::String:
         if (v.Text.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos) return Quoted(v.Text);
-        return "hex(1):" + HexList(WidenToUtf16(v.Text));
+        return "hex(1):" + HexList(HexStringBytes(v.Text, regedit4));
     case TRegDataType::ExpandString:
-        return "hex(2):" + HexList(WidenToUtf16(v.Text));
+        return "hex(2):" + HexList(HexStringBytes(v.Text, regedit4));
     case TRegDataType::DWord:
         std::snprintf(b, sizeof b, "dword:%08x", static_cast<unsigned>(v.Number));
         return b;
@@ -324,17 +329,18 @@ TRegParseResult ParseRegFile(std::string_view bytes) {
         }
     }
     result.Ok = true;
+    result.Content.Regedit4 = !unicodeHex;
     return result;
 }
 
 std::string FormatRegFile(const TRegFileContent& content) {
     const std::string eol = "\r\n";
     std::string out;
-    out.append(kHeader5).append(eol).append(eol);
+    out.append(content.Regedit4 ? kHeader4 : kHeader5).append(eol).append(eol);
     out.append("[").append(kSettingsKeyPath).append("]").append(eol);
     for (const auto& v : content.Values) {
         out += v.Name.empty() ? std::string("@") : Quoted(v.Name);
-        out += "=" + FormatData(v) + eol;
+        out += "=" + FormatData(v, content.Regedit4) + eol;
     }
     out += eol;
     // Other keys follow, each section closed by an empty line as in an export.

@@ -16,6 +16,9 @@ struct TRegFileContent {
     std::vector<TRegValue> Values;
     // Sections of other keys, kept line for line so a rewrite does not lose them.
     std::vector<std::string> OtherLines;
+    // Read from a "REGEDIT4" file, whose hex strings are single bytes: written back in that
+    // form, so the other keys' lines keep meaning what they meant.
+    bool Regedit4 = false;
 };
 
 struct TRegParseResult {
@@ -30,7 +33,7 @@ struct TRegParseResult {
 // backslash before anything but \ or " taken literally (as a hand-typed "C:\Games" means).
 TRegParseResult ParseRegFile(std::string_view bytes);
 
-// Writes the version 5.00 form with CR LF line ends (the export's own, so Windows imports the
+// Writes the version 5.00 form (or REGEDIT4, see above) with CR LF line ends (the export's own, so Windows imports the
 // file unchanged; editors here read it as well). Strings holding CR, LF or a zero byte cannot be
 // quoted in this format and are written as hex(1), the registry's spelling of the same string.
 std::string FormatRegFile(const TRegFileContent& content);

@@ -75,6 +75,7 @@ TRegFileKey::TRegFileKey(std::filesystem::path path, TFileOps ops) : path_(std::
 TRegistryKey::TLoaded TRegFileKey::Load() {
     TLoaded loaded;
     otherLines_.clear();
+    regedit4_ = false;
     if (path_.empty()) {
         loaded.Readable = false;
         loaded.Cause = "no configuration folder is known (HOME is not set)";
@@ -100,6 +101,7 @@ TRegistryKey::TLoaded TRegFileKey::Load() {
     if (parsed.Ok) {
         loaded.Values = std::move(parsed.Content.Values);
         otherLines_ = std::move(parsed.Content.OtherLines);
+        regedit4_ = parsed.Content.Regedit4;
         return loaded;
     }
 
@@ -118,7 +120,7 @@ TRegistryKey::TLoaded TRegFileKey::Load() {
 
 void TRegFileKey::Save(const std::vector<TRegValue>& values) {
     if (path_.empty()) throw std::runtime_error("no configuration folder is known (HOME is not set)");
-    ReplaceFileAtomically(path_, FormatRegFile({values, otherLines_}), ops_);
+    ReplaceFileAtomically(path_, FormatRegFile({values, otherLines_, regedit4_}), ops_);
 }
 
 std::filesystem::path SettingsFilePathFor(const char* xdgConfigHome, const char* home) {

@@ -26,7 +26,9 @@ protected:
 private:
     std::filesystem::path path_;
     TFileOps ops_;
-    std::vector<std::string> otherLines_;  // other keys found in the file, written back as found
+    // What the file held besides the key's values, written back as found.
+    std::vector<std::string> otherLines_;
+    bool regedit4_ = false;
 };
 
 // "$XDG_CONFIG_HOME/CorvaneGV/settings.reg", else "$HOME/.config/CorvaneGV/settings.reg" (the

@@ -96,15 +96,19 @@ TEST(RegFile, ExpandableStringsInBothExportVersionsAreReadUnexpanded) {
     const std::string v4 =
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Volition\\FreeSpace2\\CorvaneGV]\n"
         "\"SoundPath-UserMessage\"=hex(2):25,57,25,00\n";
-    values = Parse(v4).Content.Values;
-    ASSERT_EQ(values.size(), 1u);
-    EXPECT_EQ(values[0].Type, TRegDataType::ExpandString);
-    EXPECT_EQ(values[0].Text, "%W%");
+    const TRegFileContent old = Parse(v4).Content;
+    ASSERT_EQ(old.Values.size(), 1u);
+    EXPECT_EQ(old.Values[0].Type, TRegDataType::ExpandString);
+    EXPECT_EQ(old.Values[0].Text, "%W%");
 
-    // Written back in the registry's own form, and read back the same.
-    const std::string again = FormatRegFile({values, {}});
-    EXPECT_NE(again.find("=hex(2):25,00,57,00,25,00,00,00\r\n"), std::string::npos) << Escaped(again);
-    EXPECT_EQ(Parse(again).Content.Values, values);
+    // Written back in the registry's own form for each version, and read back the same.
+    const std::string again4 = FormatRegFile(old);
+    EXPECT_EQ(again4.rfind("REGEDIT4\r\n", 0), 0u) << Escaped(again4);
+    EXPECT_NE(again4.find("=hex(2):25,57,25,00\r\n"), std::string::npos) << Escaped(again4);
+    const std::string again5 = FormatRegFile({old.Values, {}});
+    EXPECT_NE(again5.find("=hex(2):25,00,57,00,25,00,00,00\r\n"), std::string::npos) << Escaped(again5);
+    EXPECT_EQ(Parse(again4).Content.Values, old.Values);
+    EXPECT_EQ(Parse(again5).Content.Values, old.Values);
 }
 
 TEST(RegFile, UnicodeAndUtf8MarkedFilesAreRead) {
