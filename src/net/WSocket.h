@@ -116,6 +116,8 @@ public:
     std::string ReceiveText();
 
     TSessionEvent OnSessionConnected;
+    // Called again at once while bytes wait. A call that makes no Receive (or throws before
+    // one) stops further calls until the owner's next Receive, instead of looping forever.
     TSessionEvent OnDataAvailable;
     TSessionEvent OnSessionClosed;
     TSessionEvent OnDataSent;
