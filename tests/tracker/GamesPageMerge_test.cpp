@@ -89,14 +89,18 @@ TEST_F(GamesPageTest, TheUdpCheckButtonAsksTheLocalServer) {
     EXPECT_EQ(sent, 1);
 }
 
-TEST_F(GamesPageTest, NoSweepOnceTheProgramIsTerminating) {
+TEST_F(GamesPageTest, TheTimerSweepsUntilTheProgramIsTerminating) {
     Deliver(server, StatusReplyBytes("Alpha", "", "M", 1, 9, 0));
-    loop.Terminate();
-    page->tmRefreshUDPTimer();
-    ExpectNoQuery(server);
-    EXPECT_EQ(page->lvFSGames().Row(0).Miss, "0");
     EXPECT_TRUE(page->tmRefreshUDP().Enabled());
     EXPECT_EQ(page->tmRefreshUDP().Interval(), 15000);
+    page->tmRefreshUDP().SetInterval(20);
+    TGameRow& row = page->lvFSGames().Row(0);
+    ASSERT_TRUE(testing_support::WaitFor(loop, [&] { return row.Miss == "1"; }));
+    ExpectQuery(server);
+    loop.Terminate();
+    testing_support::Drain(loop, 100);
+    ExpectNoQuery(server);
+    EXPECT_EQ(row.Miss, "1");
 }
 
 TEST_F(GamesPageTest, ArModTypesStopsGrowingAtItsBound) {
