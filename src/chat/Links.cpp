@@ -1,0 +1,110 @@
+// Link detection and the rule of which links may be opened.
+#include "chat/Links.h"
+
+#include <array>
+
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (Lower(text[i]) != prefix[i]) return false;
+    return true;
+}
+
+bool IsAlnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool EndsLink(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return u <= 0x20 || u == 0x7F || c == '<' || c == '>' || c == '"';
+}
+
+// Lower case, as matched; longer prefixes first where one begins another.
+constexpr std::array<std::string_view, 13> kPrefixes{
+    "https://", "http://", "ftp://", "file:", "mailto:", "news:", "nntp:",
+    "telnet:", "gopher:", "wais:", "prospero:", "notes:", "www.",
+};
+
+std::size_t PrefixAt(std::string_view text, std::size_t pos) {
+    if (pos > 0 && IsAlnum(text[pos - 1])) return 0;
+    auto rest = text.substr(pos);
+    for (auto p : kPrefixes)
+        if (StartsWithNoCase(rest, p)) return p.size();
+    return 0;
+}
+
+// The end of a link body that began at start, without what trails it in a sentence.
+std::size_t TrimEnd(std::string_view text, std::size_t start, std::size_t end) {
+    while (end > start) {
+        char c = text[end - 1];
+        if (c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == '\'') {
+            --end;
+            continue;
+        }
+        if (c == ')' || c == ']' || c == '}') {
+            char open = c == ')' ? '(' : c == ']' ? '[' : '{';
+            int depth = 0;
+            for (std::size_t i = start; i < end; ++i) {
+                if (text[i] == open) ++depth;
+                if (text[i] == c) --depth;
+            }
+            if (depth < 0) {
+                --end;
+                continue;
+            }
+        }
+        break;
+    }
+    return end;
+}
+
+}  // namespace
+
+std::vector<TLinkSpan> FindLinks(std::string_view text) {
+    std::vector<TLinkSpan> links;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t prefix = PrefixAt(text, pos);
+        if (prefix == 0) {
+            ++pos;
+            continue;
+        }
+        std::size_t end = pos + prefix;
+        while (end < text.size() && !EndsLink(text[end])) ++end;
+        std::size_t trimmed = TrimEnd(text, pos + prefix, end);
+        if (trimmed > pos + prefix) {
+            links.push_back({pos, trimmed - pos});
+            pos = trimmed;
+        } else {
+            pos = end > pos ? end : pos + 1;
+        }
+    }
+    return links;
+}
+
+bool MayOpenLink(std::string_view link) {
+    for (std::string_view p : {"http:", "https:", "ftp:", "mailto:", "www."})
+        if (StartsWithNoCase(link, p) && link.size() > p.size()) {
+            for (char c : link)
+                if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+            return true;
+        }
+    return false;
+}
+
+std::string LinkAddress(std::string_view link) {
+    if (StartsWithNoCase(link, "www.")) return "http://" + std::string(link);
+    return std::string(link);
+}
+
+std::size_t LinkCopyOffset(std::string_view link) { return StartsWithNoCase(link, "mailto:") ? 7 : 0; }
+
+bool OpenURL(std::string_view link, TLinkOpener& opener) {
+    if (!MayOpenLink(link)) return false;
+    opener.OpenLink(LinkAddress(link));
+    return true;
+}

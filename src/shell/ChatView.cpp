@@ -1,0 +1,166 @@
+// TChatView: appending styled plain-text lines with links, staying at the newest line, link clicks.
+#include "shell/ChatView.h"
+
+#include "chat/Links.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+// Link fragments carry this property so a click finds them without reading the text again.
+constexpr int kLinkProperty = QTextFormat::UserProperty + 1;
+
+QTextCharFormat LineFormat(TFontStyle style, TColour colour) {
+    QTextCharFormat f;
+    f.setForeground(QColor(colour.R, colour.G, colour.B));
+    f.setFontWeight(style == TFontStyle::Bold ? QFont::Bold : QFont::Normal);
+    return f;
+}
+
+QTextCharFormat LinkFormat(QTextCharFormat f, const QString& link) {
+    f.setForeground(QColor(0, 0, 255));
+    f.setFontUnderline(true);
+    f.setProperty(kLinkProperty, link);
+    return f;
+}
+
+QString Visible(QString s) {
+    for (QChar& c : s)
+        if (c.unicode() < 0x20 && c != u'\t') c = QChar(0x2400 + c.unicode());
+        else if (c.unicode() == 0x7F) c = QChar(0x2421);
+    return s;
+}
+
+// Splits text at CR LF, lone CR and lone LF.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+}  // namespace
+
+QString ChatText(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError()) text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return text;
+}
+
+TChatView::TChatView(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    // Undo history would keep a second copy of everything ever shown.
+    setUndoRedoEnabled(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+}
+
+void TChatView::AppendLine(const std::string& text, TFontStyle style, TColour colour) {
+    const QTextCharFormat format = LineFormat(style, colour);
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    for (std::string_view line : SplitLines(text)) {
+        if (lines_ > 0)
+            cursor.insertBlock(QTextBlockFormat(), format);
+        else
+            cursor.setBlockCharFormat(format);
+        ++lines_;
+        // Links end before an ASCII delimiter, so cutting there never splits a UTF-8 sequence.
+        std::size_t done = 0;
+        for (const TLinkSpan& link : FindLinks(line)) {
+            if (link.Start > done) cursor.insertText(Visible(ChatText(std::string(line.substr(done, link.Start - done)))), format);
+            QString linkText = ChatText(std::string(line.substr(link.Start, link.Length)));
+            cursor.insertText(linkText, LinkFormat(format, linkText));
+            done = link.Start + link.Length;
+        }
+        if (done < line.size()) cursor.insertText(Visible(ChatText(std::string(line.substr(done)))), format);
+    }
+    cursor.endEditBlock();
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {
+    QTextBlock block = cursorForPosition(viewportPos).block();
+    const QRectF blockRect = blockBoundingGeometry(block).translated(contentOffset());
+    if (!block.isValid() || !blockRect.contains(viewportPos) || !block.layout()) return {};
+    const QPointF local = QPointF(viewportPos) - blockRect.topLeft();
+    const QTextLayout* layout = block.layout();
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        QTextLine line = layout->lineAt(i);
+        if (local.y() < line.y() || local.y() >= line.y() + line.height()) continue;
+        // Beside the end of a line is not on its last character.
+        if (local.x() >= line.naturalTextRect().right()) return {};
+        const int pos = block.position() + line.xToCursor(local.x(), QTextLine::CursorOnCharacter);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            QTextFragment frag = it.fragment();
+            if (pos < frag.position() || pos >= frag.position() + frag.length()) continue;
+            if (!frag.charFormat().hasProperty(kLinkProperty)) return {};
+            return {frag.position(), frag.position() + frag.length(),
+                    frag.charFormat().property(kLinkProperty).toString()};
+        }
+    }
+    return {};
+}
+
+void TChatView::CopyLink(const TLinkHit& link) {
+    if (!link.Valid()) return;
+    const int skip = static_cast<int>(LinkCopyOffset(link.Text.toStdString()));
+    QTextCursor c(document());
+    c.setPosition(link.Start + std::min(skip, link.End - link.Start));
+    c.setPosition(link.End, QTextCursor::KeepAnchor);
+    setTextCursor(c);
+    copy();
+}
+
+void TChatView::mousePressEvent(QMouseEvent* event) {
+    pressedLink_ = -1;
+    if (event->button() == Qt::LeftButton) {
+        TLinkHit hit = LinkAt(event->position().toPoint());
+        if (hit.Valid()) pressedLink_ = hit.Start;
+    }
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void TChatView::mouseReleaseEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseReleaseEvent(event);
+    TLinkHit hit = LinkAt(event->position().toPoint());
+    if (!hit.Valid()) return;
+    if (event->button() == Qt::LeftButton) {
+        // A drag that began elsewhere to select text is not a click on the link.
+        if (hit.Start != pressedLink_) return;
+        pressedLink_ = -1;
+        if (OnLinkClick) OnLinkClick(*this, hit.Text.toStdString());
+    } else if (event->button() == Qt::RightButton) {
+        CopyLink(hit);
+    }
+}
+
+void TChatView::mouseMoveEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseMoveEvent(event);
+    viewport()->setCursor(LinkAt(event->position().toPoint()).Valid() ? Qt::PointingHandCursor : Qt::IBeamCursor);
+}
+
+void TChatView::contextMenuEvent(QContextMenuEvent* event) {
+    // A right-click on a link copies it; the menu would cover what was just selected.
+    if (LinkAt(event->pos()).Valid()) return;
+    QPlainTextEdit::contextMenuEvent(event);
+}

@@ -1,0 +1,49 @@
+// TChatView: a read-only chat view that appends plain-text lines in a style and colour and marks links.
+#pragma once
+
+#include "chat/ChatLine.h"
+
+#include <QPlainTextEdit>
+
+#include <functional>
+#include <string>
+
+class TChatView : public QPlainTextEdit, public TMessageView {
+    Q_OBJECT
+public:
+    explicit TChatView(QWidget* parent = nullptr);
+
+    // Text is inserted as plain text with a character format, never read as markup. Bytes are
+    // taken as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; control characters
+    // other than tab show as their visible pictures. The user's own selection is kept.
+    void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
+    void SetVisible(bool visible) override { setVisible(visible); }
+    int LineCount() const { return lines_; }
+
+    struct TLinkHit {
+        int Start = -1;  // document position, inclusive
+        int End = -1;    // exclusive
+        QString Text;
+        bool Valid() const { return Start >= 0; }
+    };
+    // The link under a point of the viewport, if any.
+    TLinkHit LinkAt(const QPoint& viewportPos) const;
+    // Selects the link's copied part (a mailto: link without its scheme) and copies it.
+    void CopyLink(const TLinkHit& link);
+
+    // Left button released on a link: the owner gives the input line the focus and opens it.
+    std::function<void(TChatView& sender, const std::string& link)> OnLinkClick;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    int lines_ = 0;
+    int pressedLink_ = -1;  // start of the link the left button went down on
+};
+
+// The same conversion AppendLine uses, for callers that show chat bytes elsewhere.
+QString ChatText(const std::string& bytes);

@@ -1,0 +1,161 @@
+// The chat view as a widget: line formats, literal text, links, clicks and the right-click copy.
+#include "shell/ChatView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct TFragment {
+    QString Text;
+    QColor Colour;
+    bool Bold;
+    bool Link;
+};
+
+std::vector<TFragment> Fragments(const TChatView& view, int blockNumber) {
+    std::vector<TFragment> out;
+    QTextBlock block = view.document()->findBlockByNumber(blockNumber);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        QTextCharFormat f = it.fragment().charFormat();
+        out.push_back({it.fragment().text(), f.foreground().color(), f.fontWeight() == QFont::Bold,
+                       f.fontUnderline()});
+    }
+    return out;
+}
+
+class ChatViewTest : public ::testing::Test {
+protected:
+    int argc = 1;
+    char arg0[8] = "test";
+    char* argv[2] = {arg0, nullptr};
+    QApplication app{argc, argv};
+    TChatView view;
+
+    void SetUp() override {
+        view.resize(600, 300);
+        view.show();
+    }
+
+    // The viewport point over the character at a document position.
+    QPoint PointAt(int position) {
+        QTextCursor c(view.document());
+        c.setPosition(position);
+        QRect r = view.cursorRect(c);
+        return QPoint(r.left() + 2, r.center().y());
+    }
+
+    void Click(Qt::MouseButton button, QPoint at) {
+        QWidget* vp = view.viewport();
+        QPointF global = vp->mapToGlobal(QPointF(at));
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, button, button, Qt::NoModifier);
+        QApplication::sendEvent(vp, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, button, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(vp, &release);
+    }
+};
+
+}  // namespace
+
+TEST_F(ChatViewTest, EachLineKeepsItsOwnStyleAndColour) {
+    view.AppendLine("!!!EXCEPTION!!!: boom", LineClass::Error.Style, LineClass::Error.Colour);
+    view.AppendLine("Connected to h:6667", LineClass::Status.Style, LineClass::Status.Colour);
+    // A selection the user made does not leak its place or format into the next line.
+    QTextCursor sel(view.document());
+    sel.setPosition(0);
+    sel.setPosition(5, QTextCursor::KeepAnchor);
+    view.setTextCursor(sel);
+    view.AppendLine("bob has joined", LineClass::Event.Style, LineClass::Event.Colour);
+
+    ASSERT_EQ(view.document()->blockCount(), 3);
+    auto l0 = Fragments(view, 0), l1 = Fragments(view, 1), l2 = Fragments(view, 2);
+    ASSERT_EQ(l0.size(), 1u);
+    EXPECT_EQ(l0[0].Colour, QColor(64, 64, 64));
+    EXPECT_TRUE(l0[0].Bold);
+    ASSERT_EQ(l1.size(), 1u);
+    EXPECT_EQ(l1[0].Colour, QColor(0, 0, 127));
+    EXPECT_FALSE(l1[0].Bold);
+    ASSERT_EQ(l2.size(), 1u);
+    EXPECT_EQ(l2[0].Text, "bob has joined");
+    EXPECT_EQ(l2[0].Colour, QColor(0, 147, 0));
+    EXPECT_EQ(view.toPlainText(), "!!!EXCEPTION!!!: boom\nConnected to h:6667\nbob has joined");
+}
+
+TEST_F(ChatViewTest, MarkupAndControlBytesAreShownLiterally) {
+    view.AppendLine("<b>bold?</b> &amp; <a href=\"x\">y</a>", TFontStyle::Regular, {0, 0, 0});
+    view.AppendLine(std::string("\x02" "hi\x03" "4 \x7f") + '\0' + "end", TFontStyle::Regular, {0, 0, 0});
+    view.AppendLine("caf\xe9", TFontStyle::Regular, {0, 0, 0});                // Latin-1
+    view.AppendLine("caf\xc3\xa9 \xe2\x82\xac", TFontStyle::Regular, {0, 0, 0});  // UTF-8
+    EXPECT_EQ(view.document()->findBlockByNumber(0).text(), "<b>bold?</b> &amp; <a href=\"x\">y</a>");
+    EXPECT_FALSE(Fragments(view, 0)[0].Bold);
+    EXPECT_EQ(view.document()->findBlockByNumber(1).text(),
+              QString::fromUtf8("\xe2\x90\x82hi\xe2\x90\x83" "4 \xe2\x90\xa1\xe2\x90\x80" "end"));
+    EXPECT_EQ(view.document()->findBlockByNumber(2).text(), QString::fromUtf8("caf\xc3\xa9"));
+    EXPECT_EQ(view.document()->findBlockByNumber(3).text(), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
+}
+
+TEST_F(ChatViewTest, LineBreaksInsideOneCallBecomeLinesOfTheSameClass) {
+    view.AppendLine("==Server Message==\r\nPrefix: :x\r\nCommand: 001\rlast\n", TFontStyle::Regular, {64, 64, 64});
+    view.AppendLine("next", TFontStyle::Bold, {0, 0, 0});
+    EXPECT_EQ(view.toPlainText(), "==Server Message==\nPrefix: :x\nCommand: 001\nlast\n\nnext");
+    EXPECT_EQ(view.LineCount(), 6);
+    EXPECT_EQ(Fragments(view, 2)[0].Colour, QColor(64, 64, 64));
+}
+
+TEST_F(ChatViewTest, LinksAreMarkedInTheLinesColourSet) {
+    view.AppendLine("go http://a.example/x?y=1, or (www.b.example). mail mailto:bob@c.example", TFontStyle::Bold,
+                    {0, 0, 0});
+    std::vector<QString> links;
+    for (const auto& f : Fragments(view, 0))
+        if (f.Link) {
+            links.push_back(f.Text);
+            EXPECT_TRUE(f.Bold);
+        }
+    EXPECT_EQ(links, (std::vector<QString>{"http://a.example/x?y=1", "www.b.example", "mailto:bob@c.example"}));
+    EXPECT_EQ(view.toPlainText(), "go http://a.example/x?y=1, or (www.b.example). mail mailto:bob@c.example");
+}
+
+TEST_F(ChatViewTest, LeftClickReportsTheLinkRightClickCopiesIt) {
+    view.AppendLine("x www.a.example y mailto:bob@c.example z http://d.example/p", TFontStyle::Regular, {0, 0, 0});
+    std::vector<std::string> clicked;
+    view.OnLinkClick = [&](TChatView& sender, const std::string& link) {
+        EXPECT_EQ(&sender, &view);
+        clicked.push_back(link);
+    };
+    Click(Qt::LeftButton, PointAt(4));  // inside www.a.example
+    Click(Qt::LeftButton, PointAt(0));  // plain text
+    EXPECT_EQ(clicked, (std::vector<std::string>{"www.a.example"}));
+
+    QApplication::clipboard()->clear();
+    Click(Qt::RightButton, PointAt(20));  // inside the mailto: link
+    EXPECT_EQ(QApplication::clipboard()->text(), "bob@c.example");
+    EXPECT_EQ(view.textCursor().selectedText(), "bob@c.example");
+    Click(Qt::RightButton, PointAt(45));
+    EXPECT_EQ(QApplication::clipboard()->text(), "http://d.example/p");
+    EXPECT_EQ(clicked.size(), 1u);
+}
+
+TEST_F(ChatViewTest, StaysAtTheNewestLineThroughAHundredThousandLines) {
+    QElapsedTimer timer;
+    timer.start();
+    qint64 firstBatch = 0;
+    for (int i = 0; i < 100000; ++i) {
+        view.AppendLine("[bob]   line " + std::to_string(i) + " see www.example.org", TFontStyle::Regular, {0, 0, 0});
+        if (i == 9999) firstBatch = timer.elapsed();
+    }
+    qint64 lastBatchStart = timer.elapsed();
+    for (int i = 0; i < 10000; ++i) view.AppendLine("more", TFontStyle::Regular, {0, 0, 0});
+    qint64 lastBatch = timer.elapsed() - lastBatchStart;
+    EXPECT_EQ(view.LineCount(), 110000);
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    // Appending must not slow down with the length of the view.
+    EXPECT_LT(lastBatch, firstBatch * 4 + 200) << "first 10,000: " << firstBatch << " ms, after 100,000: " << lastBatch
+                                              << " ms";
+}
