@@ -1,0 +1,40 @@
+// TQtMessageBoxes: modal QMessageBox with the asked icon and buttons.
+#include "shell/QtMessageBoxes.h"
+
+#include <QMessageBox>
+
+TMsgResult TQtMessageBoxes::Show(const std::string& text, const std::string& caption, TMsgIcon icon,
+                                 TMsgButtons buttons) {
+    QMessageBox box(owner_);
+    box.setWindowTitle(QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())));
+    // Plain text: a message may quote what came from the network.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+    switch (icon) {
+    case TMsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case TMsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case TMsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case TMsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case TMsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    switch (buttons) {
+    case TMsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case TMsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case TMsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case TMsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return TMsgResult::Yes;
+    case QMessageBox::No: return TMsgResult::No;
+    case QMessageBox::Cancel: return TMsgResult::Cancel;
+    case QMessageBox::Ok: return TMsgResult::Ok;
+    }
+    // Closed with Escape or the close box: the answer that changes nothing.
+    switch (buttons) {
+    case TMsgButtons::Ok: return TMsgResult::Ok;
+    case TMsgButtons::YesNo: return TMsgResult::No;
+    default: return TMsgResult::Cancel;
+    }
+}
