@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -37,9 +38,12 @@ struct Game {
     std::string mode = "normal";  // normal | refuse | noterm | hang | flood
     std::vector<std::size_t> splits;  // byte offsets at which the reply is cut into writes
     int delayMs = 0;                  // wait after the request before the first byte
+    std::string fragment;             // bytes sent after the records, before the end marker
     std::string trailing;             // bytes sent after the end marker
     int listenFd = -1;
     int connections = 0;
+    int requests = 0;  // well-formed requests answered
+    long received = 0; // bytes from clients, requests included: a client sends one request only
 };
 
 struct Client {
@@ -73,6 +77,7 @@ std::string EndMarker() { return std::string("\x02\x00\x00\x00TERM", 8); }
 std::string Reply(const Game& g) {
     std::string out;
     for (const auto& [addr, port] : g.servers) out += Record(addr, port);
+    out += g.fragment;
     if (g.mode != "noterm" && g.mode != "hang") out += EndMarker() + g.trailing;
     return out;
 }
@@ -92,29 +97,38 @@ int Listen(int port) {
     return fd;
 }
 
-bool ParseHostPort(const std::string& text, std::string& host, int& port) {
-    auto colon = text.rfind(':');
-    if (colon == std::string::npos) return false;
-    host = text.substr(0, colon);
-    try {
-        port = std::stoi(text.substr(colon + 1));
-    } catch (...) {
-        return false;
-    }
-    return port >= 0 && port <= 65535;
-}
+bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
-std::string Unescape(const std::string& s) {
-    std::string out;
+// \xHH escapes; false when one is incomplete.
+bool Unescape(const std::string& s, std::string& out) {
+    out.clear();
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] == 'x') {
+        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == 'x') {
+            if (i + 3 >= s.size() || !IsHex(s[i + 2]) || !IsHex(s[i + 3])) return false;
             out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16));
             i += 3;
         } else {
             out += s[i];
         }
     }
-    return out;
+    return true;
+}
+
+// A whole decimal number from 0 to max.
+bool Number(const std::string& text, long max, long& value) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::stol(text);
+    return value <= max;
+}
+
+bool ParseHostPort(const std::string& text, std::string& host, int& port) {
+    auto colon = text.rfind(':');
+    if (colon == std::string::npos) return false;
+    host = text.substr(0, colon);
+    long value = 0;
+    if (!Number(text.substr(colon + 1), 65535, value)) return false;
+    port = static_cast<int>(value);
+    return true;
 }
 
 // One configuration word: key=value for game g. Returns an error text or "".
@@ -133,14 +147,23 @@ std::string Apply(std::vector<Game>& games, int g, const std::string& word) {
             return "bad mode: " + value;
         game.mode = value;
     } else if (key == "split") {
-        game.splits.clear();
+        std::vector<std::size_t> splits;
         std::stringstream ss(value);
         std::string part;
-        while (std::getline(ss, part, ',')) game.splits.push_back(std::stoul(part));
+        long offset = 0;
+        while (std::getline(ss, part, ',')) {
+            if (!Number(part, 100000000, offset)) return "bad split: " + value;
+            splits.push_back(static_cast<std::size_t>(offset));
+        }
+        game.splits = splits;
     } else if (key == "delay") {
-        game.delayMs = std::stoi(value);
-    } else if (key == "trailing") {
-        game.trailing = Unescape(value);
+        long ms = 0;
+        if (!Number(value, 600000, ms)) return "bad delay: " + value;
+        game.delayMs = static_cast<int>(ms);
+    } else if (key == "trailing" || key == "fragment") {
+        std::string bytes;
+        if (!Unescape(value, bytes)) return "bad \\xHH escape: " + value;
+        (key == "trailing" ? game.trailing : game.fragment) = bytes;
     } else if (key == "clear") {
         game.servers.clear();
     } else {
@@ -158,7 +181,9 @@ std::string ApplyLine(std::vector<Game>& games, const std::string& line) {
     if (first == "set" || first == "game") {
         if (!(ss >> g)) return "expected a game type code";
     } else if (first.rfind("game=", 0) == 0) {
-        g = std::stoi(first.substr(5));
+        long code = -1;
+        if (!Number(first.substr(5), kGameTypes - 1, code)) return "game type code must be 0..3";
+        g = static_cast<int>(code);
     } else {
         return "unknown line: " + line;
     }
@@ -206,7 +231,10 @@ void Usage() {
                  "Serves game type N (0..3) on 127.0.0.1 port base+N. LINE and the config file's\n"
                  "lines: game=N key=value ... with keys server=ADDR:PORT (repeatable), clear=1,\n"
                  "mode=normal|refuse|noterm|hang|flood, split=OFF[,OFF...], delay=MS,\n"
-                 "trailing=BYTES (\\xHH escapes). Standard input takes 'set N key=value ...'.\n"
+                 "fragment=BYTES (after the records, before the end marker), trailing=BYTES\n"
+                 "(after the end marker); BYTES take \\xHH escapes.\n"
+                 "Standard input takes 'set N key=value ...' and 'stats N' (prints\n"
+                 "'stats N connections=C requests=R received=BYTES'); each command ends with 'ok' or 'error TEXT'.\n"
                  "Prints 'tracker 127.0.0.1:BASE' and 'ready'; logs 'request N ok|bad'.\n";
 }
 
@@ -289,6 +317,18 @@ int main(int argc, char** argv) {
                 while ((nl = stdinBuf.find('\n')) != std::string::npos) {
                     std::string line = stdinBuf.substr(0, nl);
                     stdinBuf.erase(0, nl + 1);
+                    if (line.rfind("stats ", 0) == 0) {
+                        long code = -1;
+                        if (!Number(line.substr(6), kGameTypes - 1, code)) {
+                            std::cout << "error game type code must be 0..3" << std::endl;
+                            continue;
+                        }
+                        const Game& g = games[static_cast<std::size_t>(code)];
+                        std::cout << "stats " << code << " connections=" << g.connections
+                                  << " requests=" << g.requests << " received=" << g.received << "\nok"
+                                  << std::endl;
+                        continue;
+                    }
                     std::string err = ApplyLine(games, line);
                     for (int i = 0; i < kGameTypes; ++i) OpenListener(games[i], base + i);
                     std::cout << (err.empty() ? "ok" : "error " + err) << std::endl;
@@ -318,12 +358,14 @@ int main(int argc, char** argv) {
                     c.fd = -1;
                     continue;
                 }
+                games[c.game].received += n;
                 if (!c.replying) {
                     c.request.append(buf, static_cast<std::size_t>(n));
                     if (c.request.size() >= 12) {
                         const Game& g = games[c.game];
                         bool ok = c.request.compare(0, 12, std::string("\x01\x00\x00\x00", 4) + std::string(8, '\xFF')) == 0;
                         std::cout << "request " << c.game << (ok ? " ok" : " bad") << std::endl;
+                        if (ok) games[c.game].requests++;
                         if (!ok) {
                             ::close(c.fd);
                             c.fd = -1;
