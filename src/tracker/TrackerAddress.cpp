@@ -1,0 +1,34 @@
+// Where the game tracker is: the per-game-type port and the --tracker option's value.
+#include "tracker/TrackerAddress.h"
+
+#include <charconv>
+
+std::string TrackerPortText(const TTrackerAddress& tracker, const std::string& gameTypeCode) {
+    int offset = 0;
+    if (gameTypeCode == "1") offset = 1;
+    else if (gameTypeCode == "2") offset = 2;
+    else if (gameTypeCode == "3") offset = 3;
+    return std::to_string(tracker.BasePort + offset);
+}
+
+bool ParseTrackerAddress(const std::string& text, TTrackerAddress& tracker, std::string& error) {
+    TTrackerAddress parsed{text, DefaultTrackerBasePort};
+    const auto colon = text.rfind(':');
+    if (colon != std::string::npos) {
+        parsed.Addr = text.substr(0, colon);
+        const std::string port = text.substr(colon + 1);
+        int value = 0;
+        auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
+        if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value < 1 || value > 65532) {
+            error = "the tracker's base port must be a number from 1 to 65532, not \"" + port + "\"";
+            return false;
+        }
+        parsed.BasePort = value;
+    }
+    if (parsed.Addr.empty() || parsed.Addr.find_first_of(std::string(" \t\r\n\0", 5)) != std::string::npos) {
+        error = "the tracker needs an address, as in 127.0.0.1:12000, not \"" + text + "\"";
+        return false;
+    }
+    tracker = parsed;
+    return true;
+}
