@@ -1,0 +1,161 @@
+// TConversations: opening conversations, moving between tabs with their input text, the user-list
+// double-click and the "Close" entry of the tab strip.
+#include "chat/Conversations.h"
+
+#include <stdexcept>
+
+int TConversations::FindRow(const std::string& name) const {
+    for (std::size_t i = 0; i < arConversations.size(); ++i)
+        if (SameTextNoCase(arConversations[i]->Name, name)) return static_cast<int>(i);
+    return -1;
+}
+
+bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style,
+                                       TColour colour) {
+    try {
+        TMessageView* target = nullptr;
+        if (tabName.empty()) {
+            target = &view_.ServerView();
+        } else {
+            const int row = FindRow(tabName);
+            TConversation& c = row < 0 ? OpenConversation(tabName) : Row(row);
+            // A closed conversation comes back with its tab, as a new one would open.
+            if (FindChatTab(c.Name) < 0) {
+                AddTab(c.Name);
+                SelectChatTab(TabCount() - 1);
+            }
+            target = c.View;
+        }
+        target->AppendLine(text, style, colour);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+TConversation& TConversations::OpenConversation(const std::string& name) {
+    if (RowCount() >= MaxConversations) throw std::length_error("Too many conversations are open");
+    const bool channel = !name.empty() && name[0] == '#';
+    auto row = std::make_unique<TConversation>();
+    row->Name = name;
+    row->View = &view_.CreateConversationView(name, channel);
+    if (channel) row->UserList = std::make_unique<TUserList>(view_.CreateUserList(name), userBudget_);
+    arConversations.push_back(std::move(row));
+    TConversation& c = *arConversations.back();
+    if (FindChatTab(name) == -1) {
+        AddTab(name);
+        SelectChatTab(TabCount() - 1);
+    }
+    return c;
+}
+
+int TConversations::FindChatTab(const std::string& name) const {
+    for (std::size_t i = 1; i < tabs_.size(); ++i)
+        if (SameTextNoCase(tabs_[i], name)) return static_cast<int>(i);
+    return -1;
+}
+
+void TConversations::SelectChatTab(int index) {
+    if (index < 0 || index >= TabCount()) return;
+    TabControl1Changing();
+    SetSelected(index);
+    TabControl1Change();
+}
+
+void TConversations::ShowConversation(const std::string& name, bool visible) {
+    const int row = FindRow(name);
+    if (row < 0) return;
+    TConversation& c = Row(row);
+    c.View->SetVisible(visible);
+    if (c.UserList) c.UserList->SetVisible(visible);
+}
+
+void TConversations::TabControl1Changing() {
+    if (selected_ == 0) {
+        view_.ServerView().SetVisible(false);
+        ServerInputText = view_.InputText();
+        return;
+    }
+    const std::string label = TabLabel(selected_);
+    ShowConversation(label, false);
+    const int row = FindRow(label);
+    if (row >= 0) Row(row).InputText = view_.InputText();
+}
+
+void TConversations::TabControl1Change() {
+    const bool active = view_.ChatPageActive();
+    if (selected_ == 0) {
+        if (active) view_.ServerView().SetVisible(true);
+        view_.SetInputText(ServerInputText);
+        return;
+    }
+    const std::string label = TabLabel(selected_);
+    if (active) ShowConversation(label, true);
+    const int row = FindRow(label);
+    view_.SetInputText(row >= 0 ? Row(row).InputText : std::string());
+}
+
+void TConversations::ChatPageChanged(bool chatActive) {
+    if (selected_ == 0)
+        view_.ServerView().SetVisible(chatActive);
+    else
+        ShowConversation(TabLabel(selected_), chatActive);
+    if (chatActive) view_.FocusInput();
+}
+
+void TConversations::ListViewDblClick(TUserList& list) {
+    const int selected = list.Selected();
+    if (selected < 0 || selected >= list.Count()) return;
+    std::string name = list.Caption(selected);
+    if (!name.empty() && name[0] == '@') name.erase(0, 1);
+    if (name.empty()) return;
+    const int row = FindRow(name);
+    if (row < 0) {
+        OpenConversation(name);
+        return;
+    }
+    int tab = FindChatTab(name);
+    if (tab < 0) {
+        AddTab(Row(row).Name);
+        tab = TabCount() - 1;
+    }
+    SelectChatTab(tab);
+}
+
+bool TConversations::PopupMenu1Popup(int tabIndex) {
+    if (tabIndex < 1 || tabIndex >= TabCount() || TabLabel(tabIndex).starts_with('#')) return false;
+    TabToClose = TabLabel(tabIndex);
+    return true;
+}
+
+void TConversations::ppCloseTabClick() {
+    const int index = FindChatTab(TabToClose);
+    if (index < 1) return;
+    // The conversation keeps its row, view and saved input; only the tab goes. Leaving the
+    // selected tab first hides its view, so nothing of it stays on screen.
+    const bool wasSelected = index == selected_;
+    if (wasSelected) TabControl1Changing();
+    tabs_.erase(tabs_.begin() + index);
+    view_.TabRemoved(index);
+    if (wasSelected) {
+        SetSelected(index - 1);
+        TabControl1Change();
+    } else {
+        SetSelected(index < selected_ ? selected_ - 1 : selected_);
+    }
+}
+
+void TConversations::SetTabLabel(int index, const std::string& label) {
+    tabs_.at(static_cast<std::size_t>(index)) = label;
+    view_.TabLabelChanged(index, label);
+}
+
+void TConversations::AddTab(const std::string& label) {
+    tabs_.push_back(label);
+    view_.TabAdded(label);
+}
+
+void TConversations::SetSelected(int index) {
+    selected_ = index;
+    view_.TabSelected(index);
+}

@@ -1,0 +1,106 @@
+// TConversations: the conversation table, the chat tab strip, per-tab input text and the views they show.
+#pragma once
+
+#include "chat/ChatLine.h"
+#include "chat/UserList.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What the chat page logic needs from the toolkit: the views, the tab strip, the input line
+// and the connect button. Views and lists it creates live as long as the page.
+class TChatPageView {
+public:
+    virtual ~TChatPageView() = default;
+    virtual TMessageView& ServerView() = 0;
+    // A hidden view, and for a channel a hidden user list, for a new conversation.
+    virtual TMessageView& CreateConversationView(const std::string& name, bool channel) = 0;
+    virtual TUserListView& CreateUserList(const std::string& name) = 0;
+
+    virtual void TabAdded(const std::string& label) = 0;
+    virtual void TabRemoved(int index) = 0;
+    virtual void TabLabelChanged(int index, const std::string& label) = 0;
+    virtual void TabSelected(int index) = 0;
+    virtual bool ChatPageActive() const = 0;
+
+    virtual std::string InputText() const = 0;
+    virtual void SetInputText(const std::string& text) = 0;
+    virtual void FocusInput() = 0;
+
+    virtual void SetConnectButton(const std::string& caption, bool enabled) = 0;
+};
+
+// One row of arConversations.
+struct TConversation {
+    std::string Name;
+    TMessageView* View = nullptr;
+    std::unique_ptr<TUserList> UserList;  // null for a private conversation
+    std::string InputText;                // what the input line held when the tab was last left
+};
+
+inline constexpr const char* ServerTabLabel = "<Server>";
+
+class TConversations {
+public:
+    explicit TConversations(TChatPageView& view) : view_(view) {}
+
+    // Rows are never removed, so a row's address stays valid for the page's life.
+    int RowCount() const { return static_cast<int>(arConversations.size()); }
+    TConversation& Row(int index) { return *arConversations.at(static_cast<std::size_t>(index)); }
+    // The first row whose name equals name, ignoring letter case; -1 for none.
+    int FindRow(const std::string& name) const;
+
+    // Appends a line to the server view (empty tab name) or to the named conversation,
+    // opening it first when there is none and bringing back its tab when it was closed. False
+    // when the line could not be added; nothing is raised.
+    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style, TColour colour);
+    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, const TLineClass& lineClass) {
+        return AddLineToRichEdit(tabName, text, lineClass.Style, lineClass.Colour);
+    }
+
+    // Opens a channel ("#" first) or a private conversation with a tab of its own, selected.
+    // Throws once MaxConversations are open: each holds a view for the rest of the run.
+    TConversation& OpenConversation(const std::string& name);
+    int FindChatTab(const std::string& name) const;
+    void SelectChatTab(int index);
+    void ShowConversation(const std::string& name, bool visible);
+
+    // The user selected another tab in the strip.
+    void TabControl1Clicked(int index) { SelectChatTab(index); }
+    // The page switch: the selected tab's view follows the Chat page.
+    void ChatPageChanged(bool chatActive);
+
+    void ListViewDblClick(TUserList& list);
+    // The tab under the pointer when the strip's context menu is about to open (-1 for none);
+    // returns whether "Close" is shown.
+    bool PopupMenu1Popup(int tabIndex);
+    void ppCloseTabClick();
+
+    int TabCount() const { return static_cast<int>(tabs_.size()); }
+    const std::string& TabLabel(int index) const { return tabs_.at(static_cast<std::size_t>(index)); }
+    int SelectedTab() const { return selected_; }
+    void SetTabLabel(int index, const std::string& label);
+
+    TChatPageView& View() { return view_; }
+
+    std::string ServerInputText;
+    std::string TabToClose;
+    static constexpr int MaxConversations = 1000;
+    // Entries all user lists together may hold.
+    static constexpr std::size_t MaxUserListEntries = 100000;
+
+private:
+    void TabControl1Changing();
+    void TabControl1Change();
+    void AddTab(const std::string& label);
+    void SetSelected(int index);
+
+    TChatPageView& view_;
+    // Before the rows: their user lists give their entries back when they go.
+    std::size_t userBudget_ = MaxUserListEntries;
+    std::vector<std::unique_ptr<TConversation>> arConversations;
+    std::vector<std::string> tabs_{ServerTabLabel};
+    int selected_ = 0;
+};
