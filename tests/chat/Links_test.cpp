@@ -1,0 +1,64 @@
+// Links in chat text: what is marked, what may be opened and what a right-click copies.
+#include "chat/Links.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> Marked(std::string_view text) {
+    std::vector<std::string> out;
+    for (const auto& l : FindLinks(text)) out.emplace_back(text.substr(l.Start, l.Length));
+    return out;
+}
+
+using Texts = std::vector<std::string>;
+
+class TRecordingOpener : public TLinkOpener {
+public:
+    void OpenLink(const std::string& address) override { Opened.push_back(address); }
+    Texts Opened;
+};
+
+}  // namespace
+
+TEST(Links, TheKindsARichTextViewRecognises) {
+    EXPECT_EQ(Marked("a http://x.org/p b HTTPS://Y.org c ftp://f.org d www.w.org"),
+              (Texts{"http://x.org/p", "HTTPS://Y.org", "ftp://f.org", "www.w.org"}));
+    EXPECT_EQ(Marked("mailto:bob@x.org file:///etc/passwd news:comp.lang telnet:host"),
+              (Texts{"mailto:bob@x.org", "file:///etc/passwd", "news:comp.lang", "telnet:host"}));
+    EXPECT_EQ(Marked("nntp:a gopher:b wais:c prospero:d notes:e"), (Texts{"nntp:a", "gopher:b", "wais:c", "prospero:d", "notes:e"}));
+}
+
+TEST(Links, BoundariesInASentence) {
+    EXPECT_EQ(Marked("(see www.x.org)."), (Texts{"www.x.org"}));
+    EXPECT_EQ(Marked("http://en.wiki.org/A_(b)."), (Texts{"http://en.wiki.org/A_(b)"}));
+    EXPECT_EQ(Marked("<http://x.org/a>\"http://y.org\""), (Texts{"http://x.org/a", "http://y.org"}));
+    EXPECT_EQ(Marked("go to http://x.org/?q=1&r=2!"), (Texts{"http://x.org/?q=1&r=2"}));
+    EXPECT_EQ(Marked("xwww.x.org notawww.y.org 2http://z.org"), Texts{});
+    EXPECT_EQ(Marked("http:// www. mailto: http://..."), Texts{});
+    EXPECT_EQ(Marked("caf\xc3\xa9 http://x.org/caf\xc3\xa9\tend"), (Texts{"http://x.org/caf\xc3\xa9"}));
+    const auto spans = FindLinks("ab www.c.d");
+    ASSERT_EQ(spans.size(), 1u);
+    EXPECT_EQ(spans[0], (TLinkSpan{3, 7}));
+}
+
+TEST(Links, OnlyWebFtpAndMailLinksAreOpenedAndWwwGetsAScheme) {
+    TRecordingOpener opener;
+    for (auto link : {"http://x.org", "HTTPS://x.org/a", "ftp://f.org", "www.w.org", "MailTo:bob@x.org"})
+        EXPECT_TRUE(OpenURL(link, opener)) << link;
+    EXPECT_EQ(opener.Opened,
+              (Texts{"http://x.org", "HTTPS://x.org/a", "ftp://f.org", "http://www.w.org", "MailTo:bob@x.org"}));
+
+    opener.Opened.clear();
+    for (auto link : {"file:///usr/bin/xterm", "telnet:host", "news:x", "javascript:alert(1)", "steam://run/1",
+                      "smb://host/share", "http:", "www.", "http://a b", "http://a\nb"})
+        EXPECT_FALSE(OpenURL(link, opener)) << link;
+    EXPECT_TRUE(opener.Opened.empty());
+}
+
+TEST(Links, RightClickCopiesMailAddressesWithoutTheirScheme) {
+    EXPECT_EQ(LinkCopyOffset("mailto:bob@x.org"), 7u);
+    EXPECT_EQ(LinkCopyOffset("MAILTO:bob@x.org"), 7u);
+    EXPECT_EQ(LinkCopyOffset("http://x.org"), 0u);
+    EXPECT_EQ(LinkCopyOffset("file:///x"), 0u);
+}
