@@ -1,6 +1,7 @@
 // corvanegv-query end to end: the tool binary against the game-server simulator on 127.0.0.1.
 #include "support/TestSupport.h"
 #include "tools/GameSimProcess.h"
+#include "tools/TrackerSimProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ extern char** environ;
 
 using testing_support::Escaped;
 using testing_support::TGameSimProcess;
+using testing_support::TTrackerSimProcess;
 using testing_support::TUdpPeer;
 
 namespace {
@@ -197,6 +199,11 @@ TEST(CorvanegvQuery, BadArgumentsAreRefusedAndHelpExplains) {
         {"--server", "127.0.0.1:7808", "--timeout", "soon"},
         {"--server", "127.0.0.1:7808", "--local-port", "70000"},
         {"--server", "127.0.0.1:7808", "--tracker"},
+        {"--tracker", "127.0.0.1:65533"},
+        {"--tracker", ":12000"},
+        {"--tracker", "127.0.0.1", "--games", "4"},
+        {"--tracker", "127.0.0.1", "--games", "0,,1"},
+        {"--tracker", "127.0.0.1", "--games", ""},
     };
     for (const auto& args : bad) {
         TRun run = RunQueryTool(args);
@@ -208,6 +215,53 @@ TEST(CorvanegvQuery, BadArgumentsAreRefusedAndHelpExplains) {
     }
     TRun help = RunQueryTool({"--help"});
     EXPECT_EQ(help.Exit, 0);
-    for (const char* word : {"--server HOST:PORT", "--timeout", "--json", "--local-port"})
+    for (const char* word : {"--server HOST:PORT", "--timeout", "--json", "--local-port", "--tracker ADDR[:BASEPORT]",
+                             "--games"})
         EXPECT_NE(help.Out.find(word), std::string::npos) << word;
+}
+
+TEST(CorvanegvQuery, TrackerWalkAsksTheNamedServersAndListsThemUnderTheirGameType) {
+    TGameSimProcess servers({R"(port=0 name="Alpha" mission="M" players=1 state=9 flags=0)",
+                             R"(port=0 name="Fox" mission="N" players=2 state=129 flags=0)", "port=0 mode=silent"});
+    const auto& p = servers.Ports();
+    TTrackerSimProcess tracker({"game=0", "server=127.0.0.1:" + std::to_string(p[0]),  //
+                                "game=1", "mode=refuse",                               //
+                                "game=2", "server=127.0.0.1:" + std::to_string(p[0]),  //
+                                "game=3", "server=127.0.0.1:" + std::to_string(p[1]), "server=127.0.0.1:" + std::to_string(p[2])});
+    TRun run = RunQueryTool({"--tracker", tracker.TrackerOption(), "--games", "3,1,0", "--json", "--timeout", "1.5"});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(run.Err, "corvanegv-query: no tracker result for game type 1\n"
+                       "corvanegv-query: no answer from " + Server(p[2]) + "\n");
+    const auto lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 4u) << run.Out;
+    // The lists come in code order.
+    EXPECT_NE(lines[1].find(R"({"game": "0", "status": "Forming")"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(R"("port": ")" + std::to_string(p[0])), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(R"({"game": "3", "status": "Playing")"), std::string::npos) << lines[2];
+    EXPECT_EQ(tracker.Stats(2).Connections, 0) << "not chosen";
+    EXPECT_EQ(tracker.Stats(3).Requests, 1);
+    // Asked once as a new server; a later result's sweep may ask again once it is listed.
+    EXPECT_GE(servers.Queries(p[0]), 1);
+    EXPECT_EQ(servers.Queries(p[2]), 1);
+}
+
+TEST(CorvanegvQuery, TrackerWalkDefaultsToFreeSpace2AndNamesAWalkThatDoesNotEnd) {
+    TGameSimProcess servers({R"(port=0 name="Alpha")"});
+    TTrackerSimProcess tracker({"game=0", "server=127.0.0.1:" + std::to_string(servers.Ports()[0]), "game=1",
+                                "server=127.0.0.1:1"});
+    TRun run = RunQueryTool({"--tracker", tracker.TrackerOption(), "--timeout", "20"});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_LT(run.Seconds, 10.0) << "done once the walk is over and the server has answered";
+    EXPECT_EQ(Lines(run.Out).size(), 2u) << run.Out;
+    EXPECT_EQ(tracker.Stats(0).Requests, 1);
+    EXPECT_EQ(tracker.Stats(1).Connections, 0);
+
+    // A tracker that never closes holds the walk until the timeout.
+    tracker.Set(0, "mode=hang");
+    run = RunQueryTool({"--tracker", tracker.TrackerOption(), "--timeout", "0.5", "--json"});
+    ASSERT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(run.Out, "[]\n");
+    EXPECT_EQ(run.Err, "corvanegv-query: the tracker walk did not end within the timeout\n"
+                       "corvanegv-query: no tracker result for game type 0\n");
 }

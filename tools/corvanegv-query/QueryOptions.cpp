@@ -8,18 +8,27 @@
 const char* const QueryUsage =
     "Usage: corvanegv-query --server HOST:PORT [--server HOST:PORT ...] [--timeout SECONDS]\n"
     "                       [--json] [--local-port N]\n"
+    "       corvanegv-query --tracker ADDR[:BASEPORT] [--games 0,1,2,3] [--server HOST:PORT ...]\n"
+    "                       [--timeout SECONDS] [--json] [--local-port N]\n"
     "\n"
     "Asks game servers for their status over UDP, the way the games page of Corvane Games\n"
-    "Viewer does, and prints the rows the page would list.\n"
+    "Viewer does, and prints the rows the page would list. With --tracker it first walks the\n"
+    "game tracker the way the program does and asks every server the tracker names.\n"
     "\n"
     "  --server HOST:PORT  a server to ask (IPv4 address or host name); may be repeated\n"
-    "  --timeout SECONDS   how long to wait for answers (default 3); ends earlier once every\n"
-    "                      server has answered\n"
+    "  --tracker ADDR[:BASEPORT]\n"
+    "                      the game tracker: game type N is asked over TCP on BASEPORT + N\n"
+    "                      (default base port 12000)\n"
+    "  --games LIST        game types to walk, comma-separated: 0 FreeSpace 2, 1 Beyond the\n"
+    "                      Red Line Demo, 2 Wing Commander Saga, 3 Starfox (default 0)\n"
+    "  --timeout SECONDS   how long to wait for the walk and the answers (default 3); ends\n"
+    "                      earlier once the walk is over and every server has answered\n"
     "  --json              print one JSON array of objects instead of a table\n"
     "  --local-port N      local UDP port to send from and receive on (default: any free one)\n"
     "  --help              show this text\n"
     "\n"
-    "Exit status: 0 when the query ran (silent servers are named on standard error),\n"
+    "Exit status: 0 when the query ran (silent servers and game types the tracker gave no\n"
+    "result for are named on standard error),\n"
     "2 for wrong arguments, 1 when a host cannot be resolved or the local port cannot be bound.\n";
 
 namespace {
@@ -29,6 +38,25 @@ bool ParseInt(const std::string& text, int low, int high, int& value) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < low || v > high) return false;
     value = v;
+    return true;
+}
+
+// "0,2,3": each game type once, kept in code order.
+bool ParseGames(const std::string& text, std::vector<int>& games) {
+    bool seen[4] = {};
+    std::size_t start = 0;
+    while (true) {
+        const auto comma = text.find(',', start);
+        int g = 0;
+        if (!ParseInt(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), 0, 3, g))
+            return false;
+        seen[g] = true;
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    games.clear();
+    for (int g = 0; g < 4; ++g)
+        if (seen[g]) games.push_back(g);
     return true;
 }
 
@@ -65,6 +93,20 @@ bool ParseQueryOptions(const std::vector<std::string>& args, TQueryOptions& opti
                 return false;
             }
             options.Servers.push_back(s);
+        } else if (a == "--tracker") {
+            if (!value(v)) return false;
+            std::string why;
+            if (!ParseTrackerAddress(v, options.Tracker, why)) {
+                error = "--tracker: " + why;
+                return false;
+            }
+            options.UseTracker = true;
+        } else if (a == "--games") {
+            if (!value(v)) return false;
+            if (!ParseGames(v, options.Games)) {
+                error = "--games wants game type codes from 0 to 3 separated by commas, not \"" + v + "\"";
+                return false;
+            }
         } else if (a == "--timeout") {
             if (!value(v)) return false;
             char* end = nullptr;
@@ -85,8 +127,8 @@ bool ParseQueryOptions(const std::vector<std::string>& args, TQueryOptions& opti
             return false;
         }
     }
-    if (!options.Help && options.Servers.empty()) {
-        error = "name at least one --server HOST:PORT";
+    if (!options.Help && options.Servers.empty() && !options.UseTracker) {
+        error = "name at least one --server HOST:PORT or a --tracker";
         return false;
     }
     return true;

@@ -1,6 +1,8 @@
 // The command line of corvanegv-query.
 #pragma once
 
+#include "tracker/TrackerAddress.h"
+
 #include <string>
 #include <vector>
 
@@ -11,6 +13,9 @@ struct TServerArg {
 
 struct TQueryOptions {
     std::vector<TServerArg> Servers;
+    bool UseTracker = false;
+    TTrackerAddress Tracker;
+    std::vector<int> Games{0};  // game types to walk, in code order; FreeSpace 2 as a fresh install
     double TimeoutSeconds = 3.0;
     bool Json = false;
     int LocalPort = 0;  // 0: an ephemeral port
@@ -20,5 +25,5 @@ struct TQueryOptions {
 extern const char* const QueryUsage;
 
 // Fills options from the arguments after the program name; false with a message in error
-// when an argument is wrong or no server is named.
+// when an argument is wrong or neither a server nor a tracker is named.
 bool ParseQueryOptions(const std::vector<std::string>& args, TQueryOptions& options, std::string& error);

@@ -4,6 +4,7 @@
 #include "QueryOutput.h"
 #include "net/NMUDP.h"
 #include "net/PollEventLoop.h"
+#include "tracker/CorvaneCheck.h"
 #include "tracker/GameTypes.h"
 #include "tracker/GamesPage.h"
 
@@ -12,6 +13,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <set>
@@ -82,6 +84,9 @@ int RunQuery(const TQueryOptions& options, std::ostream& out, std::ostream& err)
         err << "corvanegv-query: cannot bind local UDP port " << options.LocalPort << ": " << e.what() << "\n";
         return 1;
     }
+    // Servers named by a tracker by anything but a dotted address are not looked up: the tool
+    // sends no name of the network's choosing to a resolver.
+    udp->NameResolver = [](const std::string&, std::uint32_t&) { return false; };
     TGamesPage page(loop, *udp, boxes);
 
     // The servers reach the page the way a tracker result does, under FreeSpace 2's code.
@@ -94,15 +99,41 @@ int RunQuery(const TQueryOptions& options, std::ostream& out, std::ostream& err)
     }
     page.CheckGamesFromPXO(std::move(table));
 
+    // The walk hands each result to the page as the program does; its servers are waited for too.
+    bool walked[4] = {};
+    std::unique_ptr<TCorvaneCheck> check;
+    if (options.UseTracker) {
+        auto enabled = [&options](int gameType) {
+            return std::find(options.Games.begin(), options.Games.end(), gameType) != options.Games.end();
+        };
+        auto sink = [&](std::unique_ptr<TAdvancedArray> result) {
+            const int g = check->CurrentGameType()[0] - '0';
+            if (g >= 0 && g < 4) walked[g] = true;
+            for (int r = 0; r < result->RowCount(); ++r) {
+                const TTarget t{result->GetCell(r, 0), result->GetCell(r, 1)};
+                if (seen.insert(t).second) targets.push_back(t);
+            }
+            page.CheckGamesFromPXO(std::move(result));
+        };
+        check = std::make_unique<TCorvaneCheck>(loop, options.Tracker, enabled, sink, boxes);
+        check->StartCheck();
+    }
+
     auto answered = [&](const TTarget& t) { return page.FindServerInLists(t.Address, t.Port) != nullptr; };
     loop.RunUntil(
         [&] {
+            if (check && !check->Idle()) return false;
             for (const TTarget& t : targets)
                 if (!answered(t)) return false;
             return true;
         },
         std::chrono::milliseconds(static_cast<long long>(options.TimeoutSeconds * 1000)));
 
+    if (check && !check->Idle()) err << "corvanegv-query: the tracker walk did not end within the timeout\n";
+    if (check) {
+        for (int g : options.Games)
+            if (!walked[g]) err << "corvanegv-query: no tracker result for game type " << g << "\n";
+    }
     for (const TTarget& t : targets)
         if (!answered(t)) err << "corvanegv-query: no answer from " << t.Address << ":" << t.Port << "\n";
 
