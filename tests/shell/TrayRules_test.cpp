@@ -1,0 +1,118 @@
+// The tray press and the user-message notification for every combination of settings and window state.
+#include "shell/TrayRules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using K = TRestoreOrHideAction::TKind;
+
+TSettings TraySettings(bool minimizeToTray, bool trayIconVisible) {
+    TSettings s;
+    s.MinimizeToTray = minimizeToTray;
+    s.TrayIconVisible = trayIconVisible;
+    return s;
+}
+
+std::string Describe(const TRestoreOrHideAction& a) {
+    static const char* kinds[] = {"Nothing", "HideToTray", "MinimizeToTaskbar", "Restore"};
+    return std::string(kinds[static_cast<int>(a.Kind)]) + (a.ShowNormalImage ? " +image0" : "") +
+           (a.RemoveIcon ? " +remove" : "");
+}
+
+}  // namespace
+
+TEST(RestoreOrHideRule, LeftPressForEveryCombination) {
+    struct Row {
+        bool minimizeToTray, trayIconVisible, visible, active;
+        TRestoreOrHideAction expected;
+    };
+    const TRestoreOrHideAction hide{K::HideToTray}, taskbar{K::MinimizeToTaskbar};
+    const TRestoreOrHideAction restoreImage0{K::Restore, true, false}, restoreRemove{K::Restore, false, true};
+    const Row rows[] = {
+        // Hidden, or visible behind another program: always brought back.
+        {false, false, false, false, restoreRemove}, {false, false, false, true, restoreRemove},
+        {false, false, true, false, restoreRemove},  {false, true, false, false, restoreImage0},
+        {false, true, false, true, restoreImage0},   {false, true, true, false, restoreImage0},
+        {true, false, false, false, restoreRemove},  {true, false, false, true, restoreRemove},
+        {true, false, true, false, restoreRemove},   {true, true, false, false, restoreImage0},
+        {true, true, false, true, restoreImage0},    {true, true, true, false, restoreImage0},
+        // Visible and active: sent away, to the tray or to the taskbar.
+        {false, false, true, true, taskbar},         {false, true, true, true, taskbar},
+        {true, false, true, true, hide},             {true, true, true, true, hide},
+    };
+    for (const Row& r : rows) {
+        const auto got = DecideRestoreOrHide(TTrayButton::Left, TraySettings(r.minimizeToTray, r.trayIconVisible),
+                                             {r.visible, r.active});
+        EXPECT_EQ(got, r.expected) << "MinimizeToTray=" << r.minimizeToTray << " TrayIconVisible=" << r.trayIconVisible
+                                   << " visible=" << r.visible << " active=" << r.active << ": got "
+                                   << Describe(got) << ", want " << Describe(r.expected);
+    }
+}
+
+TEST(RestoreOrHideRule, RightAndMiddlePressesDoNothingInAnyState) {
+    for (TTrayButton button : {TTrayButton::Right, TTrayButton::Middle})
+        for (int bits = 0; bits < 16; ++bits) {
+            const auto got = DecideRestoreOrHide(button, TraySettings(bits & 1, bits & 2), {bool(bits & 4), bool(bits & 8)});
+            EXPECT_EQ(got, TRestoreOrHideAction{}) << "bits=" << bits << ": " << Describe(got);
+        }
+}
+
+TEST(RestoreOrHideRule, DoubleClickTogglesTwiceFromTheTray) {
+    // A double click is a press followed by a second press: out of the tray and back in.
+    const TSettings s = TraySettings(true, false);
+    EXPECT_EQ(DecideRestoreOrHide(TTrayButton::Left, s, {false, false}).Kind, K::Restore);
+    EXPECT_EQ(DecideRestoreOrHide(TTrayButton::Left, s, {true, true}).Kind, K::HideToTray);
+}
+
+TEST(NotifyUserMessageRule, EveryCombination) {
+    struct Row {
+        bool notification, sound, always, visible, active;
+        bool image, flash, play;
+    };
+    const Row rows[] = {
+        // No notification, no sound: nothing at all.
+        {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 1, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0}, {0, 0, 0, 1, 1, 0, 0, 0},
+        {0, 0, 1, 0, 0, 0, 0, 0}, {0, 0, 1, 0, 1, 0, 0, 0}, {0, 0, 1, 1, 0, 0, 0, 0}, {0, 0, 1, 1, 1, 0, 0, 0},
+        // Sound only: "only when minimized" means only while in the tray.
+        {0, 1, 0, 0, 0, 0, 0, 1}, {0, 1, 0, 0, 1, 0, 0, 1}, {0, 1, 0, 1, 0, 0, 0, 0}, {0, 1, 0, 1, 1, 0, 0, 0},
+        {0, 1, 1, 0, 0, 0, 0, 1}, {0, 1, 1, 0, 1, 0, 0, 1}, {0, 1, 1, 1, 0, 0, 0, 1}, {0, 1, 1, 1, 1, 0, 0, 1},
+        // Notification only: image when hidden, flash when visible behind another program.
+        {1, 0, 0, 0, 0, 1, 0, 0}, {1, 0, 0, 0, 1, 1, 0, 0}, {1, 0, 0, 1, 0, 0, 1, 0}, {1, 0, 0, 1, 1, 0, 0, 0},
+        {1, 0, 1, 0, 0, 1, 0, 0}, {1, 0, 1, 0, 1, 1, 0, 0}, {1, 0, 1, 1, 0, 0, 1, 0}, {1, 0, 1, 1, 1, 0, 0, 0},
+        // Both.
+        {1, 1, 0, 0, 0, 1, 0, 1}, {1, 1, 0, 0, 1, 1, 0, 1}, {1, 1, 0, 1, 0, 0, 1, 0}, {1, 1, 0, 1, 1, 0, 0, 0},
+        {1, 1, 1, 0, 0, 1, 0, 1}, {1, 1, 1, 0, 1, 1, 0, 1}, {1, 1, 1, 1, 0, 0, 1, 1}, {1, 1, 1, 1, 1, 0, 0, 1},
+    };
+    for (const Row& r : rows) {
+        TSettings s;
+        s.NotificationUserMessage = r.notification;
+        s.SoundUserMessage = r.sound;
+        s.AlwaysPlaySound = r.always;
+        s.SoundPathUserMessage = "new_msg.wav";
+        const TNotifyActions got = DecideNotifyUserMessage(s, {r.visible, r.active});
+        const TNotifyActions want{r.image, r.flash, r.play, r.play ? "new_msg.wav" : ""};
+        EXPECT_EQ(got, want) << "notification=" << r.notification << " sound=" << r.sound << " always=" << r.always
+                             << " visible=" << r.visible << " active=" << r.active << ": got image=" << got.ShowMessageImage
+                             << " flash=" << got.FlashTaskbar << " play=" << got.PlaySound;
+    }
+}
+
+TEST(NotifyUserMessageRule, SoundPathIsPassedUnchanged) {
+    TSettings s;
+    s.SoundUserMessage = true;
+    s.AlwaysPlaySound = true;
+    for (const char* path : {"new_msg.wav", "", "sounds/../ping.WAV", "/abs/with space.wav"}) {
+        s.SoundPathUserMessage = path;
+        EXPECT_EQ(DecideNotifyUserMessage(s, {true, true}).SoundPath, path);
+    }
+}
+
+TEST(MinimizeToTrayRule, OnlyWithTheSettingAndATray) {
+    EXPECT_TRUE(MinimizeGoesToTray(true, true));
+    EXPECT_FALSE(MinimizeGoesToTray(true, false));  // no tray: minimize normally, or the window is lost
+    EXPECT_FALSE(MinimizeGoesToTray(false, true));
+    EXPECT_FALSE(MinimizeGoesToTray(false, false));
+}
