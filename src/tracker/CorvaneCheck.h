@@ -36,7 +36,6 @@ public:
     bool Idle() const { return idle_; }
     // "0".."3": the game type asked last (or being asked).
     const std::string& CurrentGameType() const { return currentCode_; }
-    const TTrackerAddress& Tracker() const { return tracker_; }
 
     // The end of a walk: the main window hides its label and enables "Refresh" and the timer.
     std::function<void(TCorvaneCheck& sender)> OnWalkFinished;
