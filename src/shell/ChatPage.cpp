@@ -1,0 +1,236 @@
+// TChatPage: the chat page's widgets kept in step with the chat logic, and user input passed to it.
+#include "shell/ChatPage.h"
+
+#include "shell/Anchors.h"
+#include "shell/ChatView.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QUrl>
+
+namespace {
+
+// Designed places (main window client area of 803 x 388): views under the tab row, a channel's
+// view leaving room for its user list at the right.
+const QRect kPrivateViewRect(8, 56, 785, 281);
+const QRect kChannelViewRect(8, 56, 642, 281);
+const QRect kUserListRect(657, 56, 136, 281);
+
+std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+}  // namespace
+
+// One user list widget, told every change of its list in order.
+class TQtUserListView : public TUserListView {
+public:
+    explicit TQtUserListView(QListWidget* list) : list_(list) {}
+    void ItemInserted(int index, const std::string& caption) override {
+        if (list_) list_->insertItem(index, ChatText(caption));
+    }
+    void ItemRemoved(int index) override {
+        if (list_) delete list_->takeItem(index);
+    }
+    void ItemsCleared() override {
+        if (list_) list_->clear();
+    }
+    int SelectedIndex() const override {
+        if (!list_) return -1;
+        const auto selected = list_->selectedItems();
+        return selected.isEmpty() ? -1 : list_->row(selected.first());
+    }
+    void SetVisible(bool visible) override {
+        if (list_) list_->setVisible(visible);
+    }
+    QListWidget* Widget() const { return list_; }
+
+private:
+    QPointer<QListWidget> list_;
+};
+
+void TDesktopLinkOpener::OpenLink(const std::string& address) {
+    const QUrl url(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size())), QUrl::TolerantMode);
+    // The rule already looked at the text; the parsed scheme must agree with it.
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || !(scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "mailto")) return;
+    QDesktopServices::openUrl(url);
+}
+
+TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& settings, TRandomGenerator& random,
+                     const std::string& host, const std::string& port, TLinkOpener* opener)
+    : controls_(controls), client_(client), opener_(opener ? *opener : desktopOpener_) {
+    anchors_ = new TAnchors(controls_.Client, controls_.Designed);
+    session_ = std::make_unique<TChatSession>(client, conversations_, settings, random, host, port);
+    messages_ = std::make_unique<TServerMessages>(client, conversations_);
+
+    BindView(*controls_.RichEdit1);
+
+    QTabBar* strip = controls_.TabControl1;
+    connect(strip, &QTabBar::currentChanged, this, [this](int index) {
+        if (syncing_ || index < 0 || index == conversations_.SelectedTab()) return;
+        Guarded([this, index] { conversations_.TabControl1Clicked(index); });
+    });
+    PopupMenu1 = new QMenu(strip);
+    ppCloseTab_ = PopupMenu1->addAction("Close");
+    ppCloseTab_->setVisible(false);
+    connect(ppCloseTab_, &QAction::triggered, this, [this] { Guarded([this] { conversations_.ppCloseTabClick(); }); });
+    strip->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(strip, &QTabBar::customContextMenuRequested, this, [this, strip](const QPoint& pos) {
+        if (PrepareTabMenu(pos)) PopupMenu1->popup(strip->mapToGlobal(pos));
+    });
+
+    connect(controls_.btnChatConnection, &QPushButton::clicked, this,
+            [this] { Guarded([this] { session_->btnChatConnectionClick(); }); });
+
+    client_.OnSessionConnected = [this](TIRCCli& sender, std::uint16_t error) {
+        session_->IRCCli1SessionConnected(sender, error);
+    };
+    client_.OnSessionClosed = [this](TIRCCli& sender, std::uint16_t error) {
+        session_->IRCCli1SessionClosed(sender, error);
+    };
+    client_.OnServerMessage = [this](TIRCCli& sender, const std::string& prefix, const std::string& command,
+                                     const std::vector<std::string>& parameters) {
+        messages_->IRCCli1ServerMessage(sender, prefix, command, parameters);
+    };
+}
+
+TChatPage::~TChatPage() {
+    client_.OnSessionConnected = nullptr;
+    client_.OnSessionClosed = nullptr;
+    client_.OnServerMessage = nullptr;
+    if (controls_.RichEdit1) controls_.RichEdit1->OnLinkClick = nullptr;
+    for (auto& v : views_)
+        if (v.View) v.View->OnLinkClick = nullptr;
+}
+
+void TChatPage::Guarded(const std::function<void()>& handler) {
+    if (controls_.Guarded) {
+        controls_.Guarded(handler);
+        return;
+    }
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        conversations_.AddLineToRichEdit("", std::string("!!!EXCEPTION!!!: ") + e.what(), LineClass::Error);
+    } catch (...) {
+        conversations_.AddLineToRichEdit("", "!!!EXCEPTION!!!: Unknown error", LineClass::Error);
+    }
+}
+
+void TChatPage::BindView(TChatView& view) {
+    view.OnLinkClick = [this](TChatView&, const std::string& link) { LinkClicked(link); };
+}
+
+void TChatPage::LinkClicked(const std::string& link) {
+    Guarded([this, link] {
+        FocusInput();
+        OpenURL(link, opener_);
+    });
+}
+
+bool TChatPage::PrepareTabMenu(const QPoint& stripPos) {
+    QTabBar* strip = controls_.TabControl1;
+    // Only the horizontal place counts, as if the pointer were in the middle of the tab row.
+    const int index = strip->tabAt(QPoint(stripPos.x(), strip->height() / 2));
+    bool offered = false;
+    Guarded([&] { offered = conversations_.PopupMenu1Popup(index); });
+    ppCloseTab_->setVisible(offered);
+    return offered;
+}
+
+TChatView* TChatPage::ConversationView(const std::string& name) const {
+    const int row = const_cast<TConversations&>(conversations_).FindRow(name);
+    if (row < 0) return nullptr;
+    TMessageView* view = const_cast<TConversations&>(conversations_).Row(row).View;
+    for (const auto& v : views_)
+        if (static_cast<TMessageView*>(v.View.data()) == view) return v.View;
+    return nullptr;
+}
+
+QListWidget* TChatPage::UserListWidget(const std::string& name) const {
+    const int row = const_cast<TConversations&>(conversations_).FindRow(name);
+    if (row < 0) return nullptr;
+    const TUserList* list = const_cast<TConversations&>(conversations_).Row(row).UserList.get();
+    if (!list) return nullptr;
+    for (const auto& l : lists_)
+        if (&list->View() == l.get()) return l->Widget();
+    return nullptr;
+}
+
+TUserList* TChatPage::ListOf(const TQtUserListView* view) {
+    for (int i = 0; i < conversations_.RowCount(); ++i) {
+        TUserList* list = conversations_.Row(i).UserList.get();
+        if (list && &list->View() == view) return list;
+    }
+    return nullptr;
+}
+
+TMessageView& TChatPage::ServerView() { return *controls_.RichEdit1; }
+
+TMessageView& TChatPage::CreateConversationView(const std::string& name, bool channel) {
+    auto* view = new TChatView(controls_.Client);
+    view->setObjectName(ChatText(name));
+    view->setVisible(false);
+    anchors_->Add(view, channel ? kChannelViewRect : kPrivateViewRect, akLeft | akTop | akRight | akBottom);
+    view->raise();
+    BindView(*view);
+    views_.push_back({name, view});
+    return *view;
+}
+
+TUserListView& TChatPage::CreateUserList(const std::string& name) {
+    auto* list = new QListWidget(controls_.Client);
+    list->setObjectName(ChatText(name) + " users");
+    list->setVisible(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    anchors_->Add(list, kUserListRect, akTop | akRight | akBottom);
+    list->raise();
+    lists_.push_back(std::make_unique<TQtUserListView>(list));
+    TQtUserListView* adapter = lists_.back().get();
+    connect(list, &QListWidget::itemDoubleClicked, this, [this, adapter] {
+        Guarded([this, adapter] {
+            if (TUserList* users = ListOf(adapter)) conversations_.ListViewDblClick(*users);
+        });
+    });
+    return *adapter;
+}
+
+void TChatPage::TabAdded(const std::string& label) {
+    syncing_ = true;
+    controls_.TabControl1->addTab(ChatText(label));
+    syncing_ = false;
+}
+
+void TChatPage::TabRemoved(int index) {
+    syncing_ = true;
+    controls_.TabControl1->removeTab(index);
+    syncing_ = false;
+}
+
+void TChatPage::TabLabelChanged(int index, const std::string& label) {
+    controls_.TabControl1->setTabText(index, ChatText(label));
+}
+
+void TChatPage::TabSelected(int index) {
+    syncing_ = true;
+    controls_.TabControl1->setCurrentIndex(index);
+    syncing_ = false;
+}
+
+bool TChatPage::ChatPageActive() const { return !controls_.ChatPageActive || controls_.ChatPageActive(); }
+
+std::string TChatPage::InputText() const { return Bytes(controls_.Edit1->text()); }
+
+void TChatPage::SetInputText(const std::string& text) { controls_.Edit1->setText(ChatText(text)); }
+
+void TChatPage::FocusInput() { controls_.Edit1->setFocus(); }
+
+void TChatPage::SetConnectButton(const std::string& caption, bool enabled) {
+    controls_.btnChatConnection->setText(QString::fromStdString(caption));
+    controls_.btnChatConnection->setEnabled(enabled);
+}
