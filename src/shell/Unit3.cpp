@@ -1,12 +1,13 @@
 // The about box: fixed layout, links opened through the given opener.
 #include "shell/Unit3.h"
 
-#include <QDesktopServices>
+#include "chat/Links.h"
+#include "shell/ChatPage.h"
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QUrl>
 
 namespace {
 
@@ -43,6 +44,11 @@ QLabel* Text(const QString& text, QWidget* parent, int x, int y, const QFont& fo
     return l;
 }
 
+void OpenOnDesktop(const std::string& link) {
+    TDesktopLinkOpener desktop;
+    OpenURL(link, desktop);
+}
+
 QFont PixelFont(int px, const QString& family = {}) {
     QFont f;
     if (!family.isEmpty()) f.setFamily(family);
@@ -55,7 +61,7 @@ QFont PixelFont(int px, const QString& family = {}) {
 TfrmAbout::TfrmAbout(QWidget* owner, TOpenUrl openUrl)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                          Qt::WindowStaysOnTopHint),
-      openUrl_(openUrl ? std::move(openUrl) : TOpenUrl(OpenLinkOnDesktop)) {
+      openUrl_(openUrl ? std::move(openUrl) : TOpenUrl(OpenOnDesktop)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle("About...");
@@ -96,15 +102,4 @@ TfrmAbout* ShowAboutBox(QPointer<TfrmAbout>& mark, QWidget* owner, TOpenUrl open
     mark->raise();
     mark->activateWindow();
     return mark;
-}
-
-bool DesktopMayOpen(const std::string& link) {
-    const QUrl url(QString::fromStdString(link), QUrl::StrictMode);
-    if (!url.isValid()) return false;
-    const QString scheme = url.scheme().toLower();
-    return scheme == "http" || scheme == "https" || scheme == "mailto";
-}
-
-void OpenLinkOnDesktop(const std::string& link) {
-    if (DesktopMayOpen(link)) QDesktopServices::openUrl(QUrl(QString::fromStdString(link), QUrl::StrictMode));
 }

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-// Opens a link (the chat's OpenURL once the window hands it in).
+// Opens a link; by default the chat's OpenURL with the desktop's URL handler.
 using TOpenUrl = std::function<void(const std::string& link)>;
 
 class TfrmAbout final : public QDialog {
@@ -18,7 +18,7 @@ public:
     static constexpr const char* kMail = "corvanegv@example.org";
     static constexpr const char* kWeb = "http://www.example.org/corvanegv/";
 
-    // Modeless, on top, destroyed when closed. An empty openUrl falls back to OpenLinkOnDesktop.
+    // Modeless, on top, destroyed when closed. An empty openUrl means OpenURL on the desktop.
     explicit TfrmAbout(QWidget* owner = nullptr, TOpenUrl openUrl = {});
 
     void MailLinkClick();
@@ -36,9 +36,3 @@ private:
 // Shows the box, creating it first when the mark is empty; the mark clears itself when the box
 // closes, so a box exists at most once and a second call only brings it forward.
 TfrmAbout* ShowAboutBox(QPointer<TfrmAbout>& mark, QWidget* owner, TOpenUrl openUrl = {});
-
-// Whether a link is one the desktop may be handed: http, https or mailto, any letter case.
-bool DesktopMayOpen(const std::string& link);
-
-// Hands a link the desktop may open to its URL handler; anything else is dropped.
-void OpenLinkOnDesktop(const std::string& link);
