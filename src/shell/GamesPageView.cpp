@@ -44,7 +44,8 @@ void SizeColumns(QTreeView* v) {
     int total = 0;
     for (std::size_t c = 0; c < GameColumns.size(); ++c) {
         int need = header.horizontalAdvance(Latin1(GameColumns[c].Caption)) + padding;
-        if (c == 0) need = std::max(need, 16 + rows.horizontalAdvance("Debriefing") + padding);
+        // The icon and the text each get the item's margins on both sides.
+        if (c == 0) need = std::max(need, 16 + rows.horizontalAdvance("Debriefing") + 2 * padding);
         width[c] = std::max(GameColumns[c].Width, need);
         total += width[c];
     }

@@ -1,0 +1,34 @@
+// The program's command line: the developer switch and the options that point it elsewhere.
+#pragma once
+
+#include "tracker/TrackerAddress.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The chat server host built into the program: a public IRC network that takes plain
+// connections on 6667.
+inline constexpr const char* DefaultChatServerHost = "irc.libera.chat";
+inline constexpr const char* DefaultChatServerPort = "6667";
+inline constexpr const char* ProgramVersion = "1.01";
+
+// The 1-based position of the last argument that equals sw ignoring letter case (whole
+// argument, locale-aware case folding); -1 if none. args[0], the program, is never compared.
+int FindSwitch(const std::vector<std::string>& args, std::string_view sw);
+
+struct TCommandLine {
+    bool Developer = false;
+    bool Help = false;
+    bool Version = false;
+    TTrackerAddress Tracker = DefaultTrackerAddress();
+    std::string ChatHost = DefaultChatServerHost;
+    std::string ChatPort = DefaultChatServerPort;
+    std::string ConfigDir;  // empty: the user's configuration folder
+};
+
+extern const char* const CommandLineUsage;
+
+// Reads the options from args (args[0] is the program). Unknown arguments are ignored, as
+// the program always did; a known option with a bad value gives false and a message.
+bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& line, std::string& error);

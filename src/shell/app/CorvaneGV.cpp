@@ -1,0 +1,66 @@
+// corvanegv: the program entry: command line, application title, main window, run loop.
+#include "settings/RegFileKey.h"
+#include "shell/CommandLine.h"
+#include "shell/CorvaneApplication.h"
+#include "shell/GuardedEventLoop.h"
+#include "shell/QtEventLoop.h"
+#include "shell/Unit1.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    TCommandLine line;
+    std::string error;
+    if (!ParseCommandLine(args, line, error)) {
+        std::cerr << "corvanegv: " << error << "\n" << CommandLineUsage;
+        return 2;
+    }
+    if (line.Help) {
+        std::cout << CommandLineUsage;
+        return 0;
+    }
+    if (line.Version) {
+        std::cout << "corvanegv " << ProgramVersion << "\n";
+        return 0;
+    }
+
+    const std::filesystem::path settingsPath =
+        line.ConfigDir.empty() ? SettingsFilePath() : std::filesystem::path(line.ConfigDir) / "settings.reg";
+    if (settingsPath.empty()) {
+        std::cerr << "corvanegv: no configuration folder (set HOME or XDG_CONFIG_HOME, or give --config-dir)\n";
+        return 1;
+    }
+
+    TCorvaneApplication app(argc, argv);
+    QCoreApplication::setApplicationName("CorvaneGV");
+    QCoreApplication::setApplicationVersion(ProgramVersion);
+    // The tray icon keeps nothing alive: closing the main window ends the program.
+    app.setQuitOnLastWindowClosed(false);
+
+    TQtEventLoop qtLoop;
+    TGuardedEventLoop loop(qtLoop);
+    TRegFileKey settingsKey(settingsPath);
+
+    TMainWindowOptions options;
+    options.Args = args;
+    options.Tracker = line.Tracker;
+    options.ChatHost = line.ChatHost;
+    options.ChatPort = line.ChatPort;
+
+    TCorvaneGVMF window(loop, settingsKey, options);
+    window.OnClosed = [] { QCoreApplication::exit(0); };
+    app.OnStopSignal = [&window](int) { window.StopBySignal(); };
+    if (!app.WatchStopSignals()) std::cerr << "corvanegv: SIGTERM and SIGINT will not close the program cleanly\n";
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
+    window.show();
+    return app.exec();
+}
