@@ -37,25 +37,26 @@ std::size_t PrefixAt(std::string_view text, std::size_t pos) {
     return 0;
 }
 
-// The end of a link body that began at start, without what trails it in a sentence.
+// The end of a link body that began at start, without what trails it in a sentence. Bracket
+// counts are taken once, so a line of closing brackets costs no more than any other line.
 std::size_t TrimEnd(std::string_view text, std::size_t start, std::size_t end) {
+    constexpr std::string_view kOpen = "([{", kClose = ")]}";
+    int balance[3] = {0, 0, 0};  // closing minus opening, per kind
+    for (std::size_t i = start; i < end; ++i) {
+        if (auto k = kOpen.find(text[i]); k != std::string_view::npos) --balance[k];
+        if (auto k = kClose.find(text[i]); k != std::string_view::npos) ++balance[k];
+    }
     while (end > start) {
-        char c = text[end - 1];
+        const char c = text[end - 1];
         if (c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?' || c == '\'') {
             --end;
             continue;
         }
-        if (c == ')' || c == ']' || c == '}') {
-            char open = c == ')' ? '(' : c == ']' ? '[' : '{';
-            int depth = 0;
-            for (std::size_t i = start; i < end; ++i) {
-                if (text[i] == open) ++depth;
-                if (text[i] == c) --depth;
-            }
-            if (depth < 0) {
-                --end;
-                continue;
-            }
+        // A closing bracket without its opening one belongs to the sentence around the link.
+        if (auto k = kClose.find(c); k != std::string_view::npos && balance[k] > 0) {
+            --balance[k];
+            --end;
+            continue;
         }
         break;
     }

@@ -37,6 +37,10 @@ TEST(Links, BoundariesInASentence) {
     EXPECT_EQ(Marked("xwww.x.org notawww.y.org 2http://z.org"), Texts{});
     EXPECT_EQ(Marked("http:// www. mailto: http://..."), Texts{});
     EXPECT_EQ(Marked("caf\xc3\xa9 http://x.org/caf\xc3\xa9\tend"), (Texts{"http://x.org/caf\xc3\xa9"}));
+    EXPECT_EQ(Marked("[x](http://y.org/a(b)c)]"), (Texts{"http://y.org/a(b)c"}));
+    // A hostile line of brackets is cut in one pass.
+    const std::string brackets = "www.x" + std::string(60000, ')') + " " + std::string(60000, '(') + "www.y";
+    EXPECT_EQ(Marked(brackets), (Texts{"www.x", "www.y"}));
     const auto spans = FindLinks("ab www.c.d");
     ASSERT_EQ(spans.size(), 1u);
     EXPECT_EQ(spans[0], (TLinkSpan{3, 7}));
