@@ -7,9 +7,11 @@
 #include "shell/CorvaneApplication.h"
 #include "shell/GamesPageView.h"
 #include "shell/Icons.h"
+#include "shell/TrayActions.h"
 #include "tracker/GameTypes.h"
 
 #include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -49,6 +51,12 @@ TCorvaneGVMF::TCorvaneGVMF(TGuardedEventLoop& loop, TRegistryKey& settingsKey, T
     }
     games_ = std::make_unique<TGamesPage>(loop_, *udp_, *boxes_);
     irc_ = std::make_unique<TIRCCli>(loop_);
+    CoolTrayIcon1 = new TCoolTrayIcon(this, TrayImages(), this);
+    CoolTrayIcon1->OnMouseDown = [this](TCoolTrayIcon* sender, TTrayButton button, Qt::KeyboardModifiers shift,
+                                        QPoint pos) {
+        Guarded([&] { CoolTrayIcon1MouseDown(sender, button, shift, pos); });
+    };
+    CoolTrayIcon1->OnDblClick = [this](TCoolTrayIcon* sender) { Guarded([&] { CoolTrayIcon1DblClick(sender); }); };
 
     // The designed font is 8 point; where its family is missing the system's sans stands in.
     QFont designed = font();
@@ -136,7 +144,8 @@ void TCorvaneGVMF::BuildMenu() {
     mmSettings = menuBar()->addAction("Settings");
     mmAbout = menuBar()->addAction("About...");
     connect(mmExit, &QAction::triggered, this, [this] { close(); });
-    // "Settings" opens the settings dialog once it exists; "About..." the about box.
+    connect(mmAbout, &QAction::triggered, this, [this] { Guarded([this] { mmAboutClick(); }); });
+    // "Settings" opens the settings dialog once it exists.
 }
 
 void TCorvaneGVMF::Guarded(const std::function<void()>& handler) {
@@ -216,7 +225,21 @@ void TCorvaneGVMF::ValueLoaded(const std::string& valueName) {
         games_->StarfoxEnabled = Settings.StarfoxEnabled;
         tsGames->Heading(static_cast<int>(i))->setVisible(EnabledGames()[i]);
     }
+    if (valueName == "MinimizeToTray") CoolTrayIcon1->MinimizeToTray = Settings.MinimizeToTray;
+    if (valueName == "TrayIconVisible") CoolTrayIcon1->SetIconVisible(Settings.TrayIconVisible);
 }
+
+void TCorvaneGVMF::CoolTrayIcon1MouseDown(TCoolTrayIcon*, TTrayButton button, Qt::KeyboardModifiers, QPoint) {
+    RestoreOrHide(button, Settings, *this, *CoolTrayIcon1);
+}
+
+void TCorvaneGVMF::CoolTrayIcon1DblClick(TCoolTrayIcon* sender) {
+    CoolTrayIcon1MouseDown(sender, TTrayButton::Left, Qt::NoModifier, QCursor::pos());
+}
+
+void TCorvaneGVMF::NotifyUserMessage() { ::NotifyUserMessage(Settings, *this, *CoolTrayIcon1, *Sound); }
+
+void TCorvaneGVMF::mmAboutClick() { ShowAboutBox(frmAbout, this); }
 
 std::array<bool, 4> TCorvaneGVMF::EnabledGames() const {
     return {Settings.FSEnabled, Settings.BtRLEnabled, Settings.WCSEnabled, Settings.StarfoxEnabled};

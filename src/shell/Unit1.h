@@ -7,13 +7,17 @@
 #include "settings/RegistryKey.h"
 #include "settings/Settings.h"
 #include "shell/CommandLine.h"
+#include "shell/CoolTrayIcon.h"
 #include "shell/GuardedEventLoop.h"
 #include "shell/QtMessageBoxes.h"
+#include "shell/SoundPlayer.h"
+#include "shell/Unit3.h"
 #include "tracker/CorvaneCheck.h"
 #include "tracker/GamesPage.h"
 #include "tracker/GamesRefresh.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <exception>
 #include <functional>
@@ -120,6 +124,19 @@ public:
 
     // Runs a handler of a control; what it throws goes to the error handler.
     void Guarded(const std::function<void()>& handler);
+
+    // The tray icon: made before the start-up steps, not shown, MinimizeToTray on.
+    TCoolTrayIcon* CoolTrayIcon1 = nullptr;
+    void CoolTrayIcon1MouseDown(TCoolTrayIcon* sender, TTrayButton button, Qt::KeyboardModifiers shift, QPoint pos);
+    void CoolTrayIcon1DblClick(TCoolTrayIcon* sender);
+    // Raised by the chat right after an incoming user message was written into a view.
+    void NotifyUserMessage();
+    // Plays the message sound; tests put in their own.
+    std::unique_ptr<TSoundPlayer> Sound = std::make_unique<TQtSoundPlayer>();
+
+    // "About...": the box exists at most once; this mark clears itself when it closes.
+    void mmAboutClick();
+    QPointer<TfrmAbout> frmAbout;
 
 protected:
     bool event(QEvent* event) override;
