@@ -23,6 +23,7 @@ TCorvaneCheck::TCorvaneCheck(TEventLoop& loop, TTrackerAddress tracker, TEnabled
       alive_(std::make_shared<bool>(true)) {}
 
 TCorvaneCheck::~TCorvaneCheck() {
+    StopQueryTimer();
     alive_.reset();
     // A connect wait below us may still hold a connection: it must not call back into us.
     auto unhook = [](TWSocket& s) {
@@ -52,7 +53,33 @@ int TCorvaneCheck::NextEnabled(int from) const {
 void TCorvaneCheck::QueryCurrentType() {
     reply_.Clear();
     reply_.SetMaxBytes(MaxReplyBytes);
+    StartQueryTimer();
     OpenTrackerConnection(TrackerRequest());
+}
+
+void TCorvaneCheck::StartQueryTimer() {
+    StopQueryTimer();
+    queryTimer_ = loop_.StartTimer(QueryTimeout, [this] { QueryTimedOut(); });
+}
+
+void TCorvaneCheck::StopQueryTimer() {
+    if (queryTimer_) loop_.StopTimer(queryTimer_);
+    queryTimer_ = 0;
+}
+
+void TCorvaneCheck::QueryTimedOut() {
+    StopQueryTimer();
+    if (!connection_) return;
+    // Closing raises the session-closed event, which moves the walk on; a connect wait
+    // below us sees the closed state and returns.
+    auto connection = connection_;
+    bool failed = false;
+    try {
+        connection->Close();
+    } catch (const ESocketException&) {
+        failed = true;
+    }
+    if (failed || connection == connection_) FailQuery(connection);
 }
 
 void TCorvaneCheck::OpenTrackerConnection(const std::string& request) {
@@ -151,6 +178,7 @@ void TCorvaneCheck::AdvanceWalk() {
 }
 
 void TCorvaneCheck::FinishWalk() {
+    StopQueryTimer();
     idle_ = true;
     reply_.Clear();
     PostSweep();

@@ -7,6 +7,7 @@
 #include "tracker/TrackerAddress.h"
 #include "tracker/TrackerReply.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,9 @@ public:
     THostLookup HostLookup;
     // A reply longer than this before its end marker is a failed query.
     std::size_t MaxReplyBytes = MaxTrackerReplyBytes;
+    // A query that has not ended this long after it began is a failed query: a tracker that
+    // stalls must not stop the game lists from ever being refreshed again.
+    std::chrono::milliseconds QueryTimeout{20000};
 
     // Finished connections whose deletion is still pending (for tests).
     std::size_t FinishedConnections() const { return finished_.size(); }
@@ -67,6 +71,9 @@ private:
     void Retire(std::shared_ptr<TWSocket> connection);
     void PostSweep();
     void Sweep();
+    void StartQueryTimer();
+    void StopQueryTimer();
+    void QueryTimedOut();
 
     TEventLoop& loop_;
     TTrackerAddress tracker_;
@@ -78,6 +85,7 @@ private:
     std::shared_ptr<TWSocket> connection_;
     std::vector<std::shared_ptr<TWSocket>> finished_;
     bool sweepPosted_ = false;
+    TEventLoop::TimerId queryTimer_ = 0;
     TTrackerReply reply_;
     int current_ = 0;  // game type index; its code is its decimal text
     std::string currentCode_ = "0";

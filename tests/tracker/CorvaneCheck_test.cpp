@@ -183,3 +183,25 @@ TEST_F(TrackerWalkTest, DestroyingTheClientMidWalkClosesItsConnectionQuietly) {
     Drain(loop, 50);
     EXPECT_EQ(finished, 0);
 }
+
+TEST_F(TrackerWalkTest, AStalledQueryTimesOutAndTheWalkGoesOn) {
+    // A tracker that accepts and then says nothing, and one that never finishes its reply.
+    Start({"game=0", "server=10.0.0.1:1", "mode=hang", "delay=100000",  //
+           "game=1", "server=10.1.0.1:1", "mode=hang",                  //
+           "game=2", "server=10.2.0.1:1"});
+    enabled = {true, true, true, false};
+    check->QueryTimeout = std::chrono::milliseconds(300);
+    Walk(10000);
+    EXPECT_EQ(Codes(), (std::vector<std::string>{"2"}));
+    EXPECT_EQ(Requests(), (std::vector<int>{1, 1, 1, 0}));
+    EXPECT_TRUE(check->Idle());
+
+    // The timer belongs to one query: a quick walk leaves none behind to cut the next one.
+    sim->Set(0, "mode=normal delay=0");
+    sim->Set(1, "mode=normal");
+    results.clear();
+    Walk();
+    EXPECT_EQ(Codes(), (std::vector<std::string>{"0", "1", "2"}));
+    Drain(loop, 400);
+    EXPECT_EQ(results.size(), 3u);
+}
