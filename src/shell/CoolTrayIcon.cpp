@@ -57,11 +57,9 @@ bool TCoolTrayIcon::eventFilter(QObject* watched, QEvent* event) {
             if ((mainWindow_->windowState() & Qt::WindowMinimized) && !(change->oldState() & Qt::WindowMinimized))
                 MainWindowMinimized();
         } else if (event->type() == QEvent::Show && !event->spontaneous()) {
-            // Shown by the program (back from the tray): un-minimize and bring it forward.
-            QWidget* w = mainWindow_;
-            QTimer::singleShot(0, w, [w] {
-                if (w->isVisible()) BringToFront(*w);
-            });
+            // Shown by the program (back from the tray): un-minimize and bring it forward now;
+            // done later it could undo a minimize that came in between.
+            BringToFront(*mainWindow_);
         }
     }
     return QObject::eventFilter(watched, event);
