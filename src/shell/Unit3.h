@@ -14,7 +14,7 @@ using TOpenUrl = std::function<void(const std::string& link)>;
 class TfrmAbout final : public QDialog {
 public:
     static constexpr const char* kTitle = "Corvane Games Viewer v1.01";
-    static constexpr const char* kAuthor = "Corvane Games Viewer developers";
+    static constexpr const char* kAuthor = "Corvane GV team";
     static constexpr const char* kMail = "corvanegv@example.org";
     static constexpr const char* kWeb = "http://www.example.org/corvanegv/";
 
