@@ -1,7 +1,8 @@
 // The tray icon's press and the user-message notification as pure decisions.
 #include "shell/TrayRules.h"
 
-TRestoreOrHideAction DecideRestoreOrHide(TTrayButton button, const TSettings& settings, const TTrayWindowState& window) {
+TRestoreOrHideAction DecideRestoreOrHide(TTrayButton button, const TSettings& settings,
+                                         const TTrayWindowState& window) {
     using K = TRestoreOrHideAction::TKind;
     TRestoreOrHideAction a;
     if (button != TTrayButton::Left) return a;

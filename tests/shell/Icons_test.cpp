@@ -12,7 +12,9 @@ protected:
     static void SetUpTestSuite() { tray_test::TQtApp::Start(); }
     static void TearDownTestSuite() { tray_test::TQtApp::Stop(); }
 
-    static QImage Image(const QIcon& icon) { return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32); }
+    static QImage Image(const QIcon& icon) {
+        return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    }
 };
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QSoundEffect>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -110,6 +112,13 @@ TEST(SoundPlayer, ShippedSoundLiesBesideTheProgramAndIsAShortPcmWave) {
 
     tray_test::TQtApp::Start();
     {
+        // Qt's own decoder accepts it, so the default sound really plays.
+        QSoundEffect effect;
+        effect.setSource(QUrl::fromLocalFile(QString::fromStdString(wav.string())));
+        ASSERT_TRUE(tray_test::WaitUntil(
+            [&] { return effect.status() == QSoundEffect::Ready || effect.status() == QSoundEffect::Error; }));
+        EXPECT_EQ(effect.status(), QSoundEffect::Ready);
+
         TQtSoundPlayer player({wav.parent_path().string()});
         player.Play("new_msg.wav");  // asynchronous: returns at once, plays or fails quietly
         EXPECT_EQ(player.LastFile(), (wav.parent_path() / "new_msg.wav").string());

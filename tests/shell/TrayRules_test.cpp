@@ -55,7 +55,8 @@ TEST(RestoreOrHideRule, LeftPressForEveryCombination) {
 TEST(RestoreOrHideRule, RightAndMiddlePressesDoNothingInAnyState) {
     for (TTrayButton button : {TTrayButton::Right, TTrayButton::Middle})
         for (int bits = 0; bits < 16; ++bits) {
-            const auto got = DecideRestoreOrHide(button, TraySettings(bits & 1, bits & 2), {bool(bits & 4), bool(bits & 8)});
+            const TTrayWindowState window{bool(bits & 4), bool(bits & 8)};
+            const auto got = DecideRestoreOrHide(button, TraySettings(bits & 1, bits & 2), window);
             EXPECT_EQ(got, TRestoreOrHideAction{}) << "bits=" << bits << ": " << Describe(got);
         }
 }
@@ -95,8 +96,8 @@ TEST(NotifyUserMessageRule, EveryCombination) {
         const TNotifyActions got = DecideNotifyUserMessage(s, {r.visible, r.active});
         const TNotifyActions want{r.image, r.flash, r.play, r.play ? "new_msg.wav" : ""};
         EXPECT_EQ(got, want) << "notification=" << r.notification << " sound=" << r.sound << " always=" << r.always
-                             << " visible=" << r.visible << " active=" << r.active << ": got image=" << got.ShowMessageImage
-                             << " flash=" << got.FlashTaskbar << " play=" << got.PlaySound;
+                             << " visible=" << r.visible << " active=" << r.active
+                             << ": got image=" << got.ShowMessageImage                             << " flash=" << got.FlashTaskbar << " play=" << got.PlaySound;
     }
 }
 
