@@ -327,6 +327,11 @@ void TCorvaneGVMF::FormClose() {
 void TCorvaneGVMF::closeEvent(QCloseEvent* e) {
     bool mayClose = true;
     Guarded([&] { mayClose = FormCloseQuery(); });
+    // A stop signal that came while the question was open has closed the window already.
+    if (stopping_) {
+        e->accept();
+        return;
+    }
     if (!mayClose) {
         e->ignore();
         return;
@@ -337,7 +342,11 @@ void TCorvaneGVMF::closeEvent(QCloseEvent* e) {
 }
 
 void TCorvaneGVMF::StopBySignal() {
+    if (stopping_) return;
     stopping_ = true;
     loop_.Terminate();
-    close();
+    // Not through close(): Qt ignores it while a close (and its question) is under way.
+    Guarded([this] { FormClose(); });
+    hide();
+    if (OnClosed) OnClosed();
 }

@@ -30,9 +30,12 @@ public:
     };
     std::vector<TShown> Shown;
     TMsgResult Answer = TMsgResult::Yes;
+    // Runs while the box would be open, as events arriving in its own loop would.
+    std::function<void()> WhileShown;
 
     TMsgResult Show(const std::string& text, const std::string& caption, TMsgIcon icon, TMsgButtons buttons) override {
         Shown.push_back({text, caption, icon, buttons});
+        if (WhileShown) WhileShown();
         return Answer;
     }
 };

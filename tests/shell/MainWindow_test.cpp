@@ -202,6 +202,19 @@ TEST_F(MainWindowTest, AStopSignalClosesWithoutAskingAndWritesNothing) {
     EXPECT_EQ(key.CommitCount, commits);
 }
 
+TEST_F(MainWindowTest, AStopSignalWhileTheQuestionIsOpenStillEndsTheProgramOnce) {
+    Make();
+    int closed = 0;
+    w->OnClosed = [&] { ++closed; };
+    w->show();
+    boxes.Answer = TMsgResult::No;
+    boxes.WhileShown = [&] { w->StopBySignal(); };
+    w->close();
+    EXPECT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(w->isVisible());
+}
+
 TEST_F(MainWindowTest, TheFirstActivationClicksConnectOnceOnly) {
     Make();
     int clicks = 0;
