@@ -3,6 +3,7 @@
 
 #include "chat/ChatLine.h"
 #include "shell/Anchors.h"
+#include "shell/ChatPage.h"
 #include "shell/ChatView.h"
 #include "shell/CorvaneApplication.h"
 #include "shell/GamesPageView.h"
@@ -66,6 +67,7 @@ TCorvaneGVMF::TCorvaneGVMF(TGuardedEventLoop& loop, TRegistryKey& settingsKey, T
     setWindowTitle(ApplicationTitle);
     setWindowIcon(WindowIcon());
     BuildControls();
+    BindChatPage();
     BuildMenu();
     RunStartupSteps();
 }
@@ -136,6 +138,19 @@ void TCorvaneGVMF::BuildControls() {
         });
     });
     connect(tsGames->Button2(), &QPushButton::clicked, this, [this] { Guarded([this] { games_->Button2Click(); }); });
+}
+
+void TCorvaneGVMF::BindChatPage() {
+    chat_ = std::make_unique<TChatPage>(
+        TChatControls{centralWidget(), QSize(ClientDesignedWidth, ClientDesignedHeight), TabControl1, RichEdit1, Edit1,
+                      btnChatConnection, [this] { return PageControl1->currentIndex() == 0; },
+                      [this](const std::function<void()>& handler) { Guarded(handler); }},
+        *irc_, Settings, Random, options_.ChatHost, options_.ChatPort);
+    // The selected tab is the chat's own; the strip's label may have lost bytes on the way.
+    ShowConversation = [this](const std::string&, bool show) {
+        TConversations& c = chat_->Conversations();
+        c.ShowConversation(c.TabLabel(c.SelectedTab()), show);
+    };
 }
 
 void TCorvaneGVMF::BuildMenu() {

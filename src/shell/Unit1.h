@@ -32,6 +32,7 @@ class QPushButton;
 class QTabBar;
 class QTabWidget;
 class TAnchors;
+class TChatPage;
 class TChatView;
 class TGamesPageView;
 
@@ -102,6 +103,8 @@ public:
     TNMUDP& NMUDP1() { return *udp_; }
     TGamesPage& Games() { return *games_; }
     TIRCCli& IRCCli1() { return *irc_; }
+    // The chat page: conversations, session control and server lines.
+    TChatPage& Chat() { return *chat_; }
     TCorvaneCheck* Tracker() { return tracker_.get(); }
     TGamesRefresh* Refresh() { return refresh_.get(); }
 
@@ -147,6 +150,7 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    void BindChatPage();
     void RunStartupSteps();
     void ValueLoaded(const std::string& valueName);
     std::array<bool, 4> EnabledGames() const;
@@ -162,6 +166,8 @@ private:
     std::string bindError_;
     std::unique_ptr<TGamesPage> games_;
     std::unique_ptr<TIRCCli> irc_;
+    // After the client: it lets go of the client's events when it goes.
+    std::unique_ptr<TChatPage> chat_;
     std::unique_ptr<TCorvaneCheck> tracker_;
     std::unique_ptr<TGamesRefresh> refresh_;
 
