@@ -1,0 +1,151 @@
+// The program's chat as a process: login and registration lines, the lobby join after the
+// welcome, the PING answer, and "Quit" before it ends on SIGTERM.
+#include "settings/Names.h"
+#include "support/TestSupport.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The program with its output in a file; killed if the test leaves it running.
+class TProgram {
+public:
+    TProgram(const std::vector<std::string>& args, const fs::path& output) {
+        pid_ = ::fork();
+        if (pid_ != 0) return;
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        std::vector<std::string> words = args;
+        std::vector<char*> argv;
+        std::string binary = CGV_PROGRAM_PATH;
+        argv.push_back(binary.data());
+        for (auto& a : words) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(binary.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ~TProgram() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    int Wait(int ms) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) != pid_) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    void Signal(int sig) { ::kill(pid_, sig); }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// The server's end of the program's chat connection.
+class TPeer {
+public:
+    explicit TPeer(int fd) : fd_(fd) {}
+    ~TPeer() { ::close(fd_); }
+    void Send(const std::string& bytes) { ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size())); }
+    // The next line without its CR LF; empty with eof set when the program closed first.
+    std::string Line(int ms = 20000) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            if (auto end = buffer_.find("\r\n"); end != std::string::npos) {
+                std::string line = buffer_.substr(0, end);
+                buffer_.erase(0, end + 2);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
+            char chunk[4096];
+            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            if (n <= 0) {
+                eof = true;
+                return {};
+            }
+            buffer_.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+    bool eof = false;
+
+private:
+    int fd_;
+    std::string buffer_;
+};
+
+}  // namespace
+
+TEST(ChatProgram, LogsInRegistersJoinsTheLobbyAnswersPingAndQuitsOnSigterm) {
+    TTempDir dir;
+    TTcpListener chat;
+    TProgram program({"--tracker", "127.0.0.1:" + std::to_string(UnusedTcpPort()), "--chat-server",
+                      "127.0.0.1:" + std::to_string(chat.Port()), "--config-dir", dir.Path().string()},
+                     dir.Path() / "output.txt");
+    const int fd = chat.Accept(20000);
+    ASSERT_GE(fd, 0) << ReadFile(dir.Path() / "output.txt");
+    TPeer peer(fd);
+
+    const std::string nick = peer.Line();
+    const std::string user = peer.Line();
+    const std::string registration = peer.Line();
+    ASSERT_TRUE(nick.starts_with("nick ")) << Escaped(nick);
+    std::smatch realName;
+    ASSERT_TRUE(std::regex_match(user, realName, std::regex("user  - - :(CorvaneGV v1\\.01 - .*)"))) << Escaped(user);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(registration, m,
+                                 std::regex("USER GV([0-9]+) \"GV([0-9]+)\\.GV([0-9]+)\" \"127\\.0\\.0\\.1\" :(.*)")))
+        << Escaped(registration);
+    EXPECT_EQ(m[4].str(), realName[1].str());
+    // The run's next three numbers after those the settings' defaults may have drawn.
+    TRandomGenerator random;
+    std::vector<std::string> draws;
+    for (int i = 0; i < 5; ++i) draws.push_back(RandomNumberText(random));
+    bool consecutive = false;
+    for (std::size_t k = 0; k + 2 < draws.size(); ++k)
+        consecutive |= m[1].str() == draws[k] && m[2].str() == draws[k + 1] && m[3].str() == draws[k + 2];
+    EXPECT_TRUE(consecutive) << Escaped(registration);
+
+    peer.Send(":irc.local 001 " + nick.substr(5) + " :Welcome\r\n");
+    EXPECT_EQ(peer.Line(), "JOIN #Lobby_20");
+    peer.Send("PING :token42\r\n");
+    const std::string pong = peer.Line();
+    EXPECT_TRUE(pong == "pong token42" || pong == "PONG token42" || pong == "PONG :token42") << Escaped(pong);
+
+    program.Signal(SIGTERM);
+    EXPECT_EQ(peer.Line(), "Quit");
+    peer.Line();
+    EXPECT_TRUE(peer.eof);
+    EXPECT_EQ(program.Wait(20000), 0) << ReadFile(dir.Path() / "output.txt");
+}
