@@ -66,9 +66,3 @@ TEST_F(IconsTest, ThreeDistinctGreenModeIcons) {
     EXPECT_TRUE(ModeIcon(3).isNull());
     EXPECT_TRUE(ModeIcon(-1).isNull());
 }
-
-TEST_F(IconsTest, WindowIconOffersLargeSizes) {
-    const QIcon icon = WindowIcon();
-    EXPECT_EQ(icon.actualSize(QSize(64, 64)), QSize(64, 64));
-    EXPECT_EQ(icon.actualSize(QSize(16, 16)), QSize(16, 16));
-}

@@ -61,13 +61,6 @@ TEST(RestoreOrHideRule, RightAndMiddlePressesDoNothingInAnyState) {
         }
 }
 
-TEST(RestoreOrHideRule, DoubleClickTogglesTwiceFromTheTray) {
-    // A double click is a press followed by a second press: out of the tray and back in.
-    const TSettings s = TraySettings(true, false);
-    EXPECT_EQ(DecideRestoreOrHide(TTrayButton::Left, s, {false, false}).Kind, K::Restore);
-    EXPECT_EQ(DecideRestoreOrHide(TTrayButton::Left, s, {true, true}).Kind, K::HideToTray);
-}
-
 TEST(NotifyUserMessageRule, EveryCombination) {
     struct Row {
         bool notification, sound, always, visible, active;
@@ -97,23 +90,7 @@ TEST(NotifyUserMessageRule, EveryCombination) {
         const TNotifyActions want{r.image, r.flash, r.play, r.play ? "new_msg.wav" : ""};
         EXPECT_EQ(got, want) << "notification=" << r.notification << " sound=" << r.sound << " always=" << r.always
                              << " visible=" << r.visible << " active=" << r.active
-                             << ": got image=" << got.ShowMessageImage                             << " flash=" << got.FlashTaskbar << " play=" << got.PlaySound;
+                             << ": got image=" << got.ShowMessageImage << " flash=" << got.FlashTaskbar
+                             << " play=" << got.PlaySound;
     }
-}
-
-TEST(NotifyUserMessageRule, SoundPathIsPassedUnchanged) {
-    TSettings s;
-    s.SoundUserMessage = true;
-    s.AlwaysPlaySound = true;
-    for (const char* path : {"new_msg.wav", "", "sounds/../ping.WAV", "/abs/with space.wav"}) {
-        s.SoundPathUserMessage = path;
-        EXPECT_EQ(DecideNotifyUserMessage(s, {true, true}).SoundPath, path);
-    }
-}
-
-TEST(MinimizeToTrayRule, OnlyWithTheSettingAndATray) {
-    EXPECT_TRUE(MinimizeGoesToTray(true, true));
-    EXPECT_FALSE(MinimizeGoesToTray(true, false));  // no tray: minimize normally, or the window is lost
-    EXPECT_FALSE(MinimizeGoesToTray(false, true));
-    EXPECT_FALSE(MinimizeGoesToTray(false, false));
 }
