@@ -195,6 +195,8 @@ TUserListView& TChatPage::CreateUserList(const std::string& name) {
     connect(list, &QListWidget::itemDoubleClicked, this, [this, adapter] {
         Guarded([this, adapter] {
             if (TUserList* users = ListOf(adapter)) conversations_.ListViewDblClick(*users);
+            // The list that had the focus is hidden when another tab was selected.
+            FocusInput();
         });
     });
     return *adapter;

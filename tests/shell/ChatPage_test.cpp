@@ -169,6 +169,7 @@ TEST_F(ChatPageTest, DoubleClickOnAUserOpensAPrivateTabThenSelectsIt) {
     ASSERT_NE(page->ConversationView("op"), nullptr);
     EXPECT_TRUE(page->ConversationView("op")->isVisible());
     EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(client.focusWidget(), edit);
 
     strip->setCurrentIndex(1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, opRect.center());
