@@ -155,6 +155,9 @@ TEST_F(ChatViewTest, StaysAtTheNewestLineThroughAHundredThousandLines) {
     qint64 lastBatch = timer.elapsed() - lastBatchStart;
     EXPECT_EQ(view.LineCount(), 110000);
     EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    QTextCursor end(view.document());
+    end.movePosition(QTextCursor::End);
+    EXPECT_TRUE(view.viewport()->rect().contains(view.cursorRect(end).center()));
     // Appending must not slow down with the length of the view.
     EXPECT_LT(lastBatch, firstBatch * 4 + 200) << "first 10,000: " << firstBatch << " ms, after 100,000: " << lastBatch
                                               << " ms";
