@@ -25,7 +25,7 @@ void OnSignal(int sig) {
 TCorvaneApplication::TCorvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 TCorvaneApplication::~TCorvaneApplication() {
-    if (!signalNotifier_) return;
+    if (signalPipe[0] < 0) return;
     ::signal(SIGTERM, SIG_DFL);
     ::signal(SIGINT, SIG_DFL);
     delete signalNotifier_;
@@ -44,17 +44,23 @@ bool TCorvaneApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
-bool TCorvaneApplication::WatchStopSignals() {
-    if (signalNotifier_) return true;
+bool TCorvaneApplication::CatchStopSignals() {
+    if (signalPipe[0] >= 0) return true;
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    signalNotifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(signalNotifier_, &QSocketNotifier::activated, this, [this] { ReadSignals(); });
     struct sigaction sa{};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);
+    return true;
+}
+
+bool TCorvaneApplication::WatchStopSignals() {
+    if (signalNotifier_) return true;
+    if (!CatchStopSignals()) return false;
+    signalNotifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(signalNotifier_, &QSocketNotifier::activated, this, [this] { ReadSignals(); });
     return true;
 }
 

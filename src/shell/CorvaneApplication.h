@@ -17,9 +17,13 @@ public:
     // it the exception travels on. The event that raised it counts as handled.
     std::function<void(std::exception_ptr error)> OnException;
 
+    // Catches SIGTERM and SIGINT from now on, before the application exists, so that a signal
+    // during start-up is kept for the loop instead of killing the program; false when the pipe
+    // cannot be made.
+    static bool CatchStopSignals();
     // Raised on the event loop, not in the signal handler, after SIGTERM or SIGINT.
     std::function<void(int signal)> OnStopSignal;
-    // Catches SIGTERM and SIGINT from now on; false when the pipe cannot be made.
+    // Hands caught signals (also those caught before) to OnStopSignal from the loop.
     bool WatchStopSignals();
 
     bool notify(QObject* receiver, QEvent* event) override;

@@ -35,6 +35,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // From here on a stop signal waits for the loop instead of killing a half-made program.
+    if (!TCorvaneApplication::CatchStopSignals())
+        std::cerr << "corvanegv: SIGTERM and SIGINT will not close the program cleanly\n";
+
     TCorvaneApplication app(argc, argv);
     QCoreApplication::setApplicationName("CorvaneGV");
     QCoreApplication::setApplicationVersion(ProgramVersion);
@@ -45,6 +49,17 @@ int main(int argc, char** argv) {
     TGuardedEventLoop loop(qtLoop);
     TRegFileKey settingsKey(settingsPath);
 
+    // The start-up steps pump the loop (the tracker's connect wait), so a signal can be read
+    // while the window is still being made: it is then carried out once the window exists.
+    TCorvaneGVMF* made = nullptr;
+    bool stopAsked = false;
+    app.OnStopSignal = [&](int) {
+        stopAsked = true;
+        loop.Terminate();
+        if (made) made->StopBySignal();
+    };
+    app.WatchStopSignals();
+
     TMainWindowOptions options;
     options.Args = args;
     options.Tracker = line.Tracker;
@@ -53,8 +68,11 @@ int main(int argc, char** argv) {
 
     TCorvaneGVMF window(loop, settingsKey, options);
     window.OnClosed = [] { QCoreApplication::exit(0); };
-    app.OnStopSignal = [&window](int) { window.StopBySignal(); };
-    if (!app.WatchStopSignals()) std::cerr << "corvanegv: SIGTERM and SIGINT will not close the program cleanly\n";
+    made = &window;
+    if (stopAsked) {
+        window.StopBySignal();
+        return 0;
+    }
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = window.frameGeometry();
