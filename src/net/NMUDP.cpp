@@ -47,6 +47,10 @@ struct TNMUDP::TLookup {
     bool succeeded = false;        // written by the thread before finished is released
     std::uint32_t address = 0;
     std::atomic<bool> finished{false};
+    // Set on the loop's thread when the wake-up is handled: like the completion message of an
+    // asynchronous lookup, the result is only seen through the loop, so the wait always runs
+    // other handlers at least once.
+    bool done = false;
 
     ~TLookup() {
         if (readFd >= 0) ::close(readFd);
@@ -183,6 +187,7 @@ bool TNMUDP::LookUp(const std::string& host, std::uint32_t& address) {
         char drain[16];
         while (::read(lookup->readFd, drain, sizeof drain) > 0) {
         }
+        if (lookup->finished.load(std::memory_order_acquire)) lookup->done = true;
     });
     impl_->lookups.push_back(lookup);
 
@@ -222,7 +227,7 @@ bool TNMUDP::LookUp(const std::string& host, std::uint32_t& address) {
 
     // Other handlers run here, as the caller expects; any of them may end the program or
     // destroy this component, and then the lookup is abandoned.
-    while (!lookup->finished.load(std::memory_order_acquire)) {
+    while (!lookup->done) {
         if (loop.Terminated()) throw UDPSockError(kHostLookupCanceled);
         loop.ProcessMessagesWaiting(std::chrono::milliseconds(kLookupPumpMs));
         if (alive.expired()) throw UDPSockError(kHostLookupCanceled);
