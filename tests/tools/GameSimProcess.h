@@ -2,7 +2,7 @@
 // steer it through its standard input, stop it.
 #pragma once
 
-#include <sys/types.h>
+#include "support/ChildProcess.h"
 
 #include <csignal>
 #include <string>
@@ -27,7 +27,7 @@ public:
 
     // Sends one command line and waits for its "ok"; returns the lines printed before it.
     // Throws std::runtime_error on "error ..." (with the simulator's text) or on timeout.
-    std::vector<std::string> Command(const std::string& line, int ms = 5000);
+    std::vector<std::string> Command(const std::string& line, int ms = 5000) { return child_.Command(line, ms); }
     // set PORT WORDS: e.g. Set(port, "mode=silent"), Set(port, "players=5").
     void Set(int port, const std::string& words);
     // Adds a server (settings words as for the constructor); returns its port.
@@ -37,24 +37,18 @@ public:
     long Queries(int port);
 
     // Ends the simulator's standard input.
-    void CloseInput();
+    void CloseInput() { child_.CloseInput(); }
     // Sends sig and waits up to ms for the exit; returns the exit status (see WaitExit).
-    int Stop(int sig = SIGTERM, int ms = 5000);
+    int Stop(int sig = SIGTERM, int ms = 5000) { return child_.Stop(sig, ms); }
     // Waits up to ms for the simulator to end by itself. Returns its exit code, 128 + the
     // signal number when a signal ended it, or -1 when it still runs.
-    int WaitExit(int ms);
-    bool Running() const { return pid_ > 0; }
+    int WaitExit(int ms) { return child_.WaitExit(ms); }
+    bool Running() const { return child_.Running(); }
 
     static std::string BinaryPath();
 
 private:
-    bool ReadLine(std::string& line, int ms);
-    void Kill();
-
-    pid_t pid_ = -1;
-    int in_ = -1;   // our end of the simulator's standard input
-    int out_ = -1;  // our end of its standard output and error
-    std::string buffered_;
+    TChildProcess child_;
     std::vector<int> ports_;
 };
 

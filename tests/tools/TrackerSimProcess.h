@@ -2,7 +2,7 @@
 // steer it through its standard input, stop it.
 #pragma once
 
-#include <sys/types.h>
+#include "support/ChildProcess.h"
 
 #include <csignal>
 #include <string>
@@ -41,19 +41,13 @@ public:
 
     // Sends sig and waits up to ms for the exit; returns the exit code, 128 + the signal
     // number when a signal ended it, or -1 when it still runs.
-    int Stop(int sig = SIGTERM, int ms = 5000);
-    bool Running() const { return pid_ > 0; }
+    int Stop(int sig = SIGTERM, int ms = 5000) { return child_.Stop(sig, ms); }
+    bool Running() const { return child_.Running(); }
 
     static std::string BinaryPath();
 
 private:
-    bool ReadLine(std::string& line, int ms);
-    void Kill();
-
-    pid_t pid_ = -1;
-    int in_ = -1;   // our end of the simulator's standard input
-    int out_ = -1;  // our end of its standard output and error
-    std::string buffered_;
+    TChildProcess child_;
     int base_ = 0;
 };
 
