@@ -1,20 +1,18 @@
 // The program's chat as a process: login and registration lines, the lobby join after the
 // welcome, the PING answer, and "Quit" before it ends on SIGTERM.
 #include "settings/Names.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <regex>
 #include <sstream>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -30,46 +28,11 @@ std::string ReadFile(const fs::path& p) {
     return s.str();
 }
 
-// The program with its output in a file; killed if the test leaves it running.
-class TProgram {
-public:
-    TProgram(const std::vector<std::string>& args, const fs::path& output) {
-        pid_ = ::fork();
-        if (pid_ != 0) return;
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        std::vector<std::string> words = args;
-        std::vector<char*> argv;
-        std::string binary = CGV_PROGRAM_PATH;
-        argv.push_back(binary.data());
-        for (auto& a : words) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(binary.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ~TProgram() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    int Wait(int ms) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) != pid_) {
-            if (std::chrono::steady_clock::now() > deadline) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    void Signal(int sig) { ::kill(pid_, sig); }
-
-private:
-    pid_t pid_ = -1;
-};
+// The program, headless, with its output in a file; killed if the test leaves it running.
+TChildProcess StartProgram(std::vector<std::string> args, const fs::path& output) {
+    args.insert(args.begin(), CGV_PROGRAM_PATH);
+    return TChildProcess(args, {.Env = {"QT_QPA_PLATFORM=offscreen"}, .OutputFile = output});
+}
 
 // The server's end of the program's chat connection.
 class TPeer {
@@ -110,9 +73,9 @@ private:
 TEST(ChatProgram, LogsInRegistersJoinsTheLobbyAnswersPingAndQuitsOnSigterm) {
     TTempDir dir;
     TTcpListener chat;
-    TProgram program({"--tracker", "127.0.0.1:" + std::to_string(UnusedTcpPort()), "--chat-server",
-                      "127.0.0.1:" + std::to_string(chat.Port()), "--config-dir", dir.Path().string()},
-                     dir.Path() / "output.txt");
+    auto program = StartProgram({"--tracker", "127.0.0.1:" + std::to_string(UnusedTcpPort()), "--chat-server",
+                                 "127.0.0.1:" + std::to_string(chat.Port()), "--config-dir", dir.Path().string()},
+                                dir.Path() / "output.txt");
     const int fd = chat.Accept(20000);
     ASSERT_GE(fd, 0) << ReadFile(dir.Path() / "output.txt");
     TPeer peer(fd);
@@ -147,5 +110,5 @@ TEST(ChatProgram, LogsInRegistersJoinsTheLobbyAnswersPingAndQuitsOnSigterm) {
     EXPECT_EQ(peer.Line(), "Quit");
     peer.Line();
     EXPECT_TRUE(peer.eof);
-    EXPECT_EQ(program.Wait(20000), 0) << ReadFile(dir.Path() / "output.txt");
+    EXPECT_EQ(program.WaitExit(20000), 0) << ReadFile(dir.Path() / "output.txt");
 }
