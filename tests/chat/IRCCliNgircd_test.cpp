@@ -1,6 +1,7 @@
 // The client against a real IRC server (ngircd): login, lobby, messages, nick changes, leaving.
 #include "chat/IRCCli.h"
 #include "chat/NgircdServer.h"
+#include "support/TestLoop.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ struct TMessage {
 // One logged-in client and everything it heard.
 class TChatter {
 public:
-    TChatter(TPollEventLoop& loop, int port, const std::string& nick) : cli(loop), loop_(loop) {
+    TChatter(TEventLoop& loop, int port, const std::string& nick) : cli(loop), loop_(loop) {
         cli.SetHost("127.0.0.1");
         cli.SetPort(std::to_string(port));
         cli.SetNick(nick);
@@ -66,7 +67,7 @@ public:
     int closed = 0;
 
 private:
-    TPollEventLoop& loop_;
+    TEventLoop& loop_;
 };
 
 class IRCCliNgircd : public ::testing::Test {
@@ -78,12 +79,14 @@ protected:
         EXPECT_EQ(c->lines.front().prefix, std::string(":") + TNgircdServer::Name);
         return c;
     }
+    // Every client of a test is gone by now.
+    void TearDown() override { ExpectCleanLoop(); }
     void ExpectCleanLoop() {
         EXPECT_EQ(loop.WatchCount(), 0u);
         EXPECT_EQ(loop.TimerCount(), 0u);
     }
 
-    TPollEventLoop loop;
+    testing_support::TTestLoop loop;
     std::unique_ptr<TNgircdServer> server = std::make_unique<TNgircdServer>();
 };
 
@@ -186,7 +189,7 @@ TEST_F(IRCCliNgircd, AFloodOfLinesIsReadPromptlyAndHandledInOrder) {
     const int count = 3000;
     for (int i = 0; i < count; ++i) {
         ann->cli.SendLine("PRIVMSG bob :line " + std::to_string(i) + std::string(180, '.'));
-        if (i % 50 == 0) loop.RunOnce(std::chrono::milliseconds(0));
+        if (i % 50 == 0) loop.ProcessMessages();
     }
     ASSERT_TRUE(WaitFor(loop, [&] { return bob->messages.size() == static_cast<std::size_t>(count); }, 30000))
         << bob->messages.size();

@@ -1,6 +1,7 @@
 // The client on a real socket against a scripted loopback server: login, session events,
 // the line queue between sessions, floods, bytes kept exact.
 #include "chat/IRCCli.h"
+#include "support/TestLoop.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ namespace {
 // turning while the test reads and writes.
 class TServerEnd {
 public:
-    TServerEnd(TPollEventLoop& loop, int fd) : loop_(loop), fd_(fd) {
+    TServerEnd(TEventLoop& loop, int fd) : loop_(loop), fd_(fd) {
         ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
     }
     ~TServerEnd() { ::close(fd_); }
@@ -29,7 +30,7 @@ public:
         while (done < bytes.size()) {
             ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
             if (n > 0) done += static_cast<std::size_t>(n);
-            else loop_.RunOnce(std::chrono::milliseconds(5));
+            else loop_.ProcessMessagesWaiting(std::chrono::milliseconds(5));
         }
     }
     // Runs the loop until the bytes received so far are exactly expected.
@@ -55,7 +56,7 @@ private:
             else return n == 0 ? 0 : -1;
         }
     }
-    TPollEventLoop& loop_;
+    TEventLoop& loop_;
     int fd_;
     std::string received_;
 };
@@ -73,9 +74,10 @@ protected:
             messages.push_back(c + (p.empty() ? "" : " " + p.back()));
         };
     }
-    ~IRCCliSession() override {
+    void TearDown() override {
         cli.OnSessionClosed = nullptr;
         cli.Disconnect();
+        ExpectCleanLoop();
     }
     std::unique_ptr<TServerEnd> ConnectAndAccept() {
         const std::size_t before = connected.size();
@@ -90,7 +92,7 @@ protected:
         EXPECT_EQ(loop.TimerCount(), 0u);
     }
 
-    TPollEventLoop loop;
+    testing_support::TTestLoop loop;
     testing_support::TTcpListener listener;
     TIRCCli cli{loop};
     std::vector<std::uint16_t> connected, closed;
@@ -238,7 +240,7 @@ TEST_F(IRCCliSession, SplitArrivalsAndAFloodWithoutLineEnd) {
     const std::string chunk(64 * 1024, 'x');
     for (int i = 0; i < 80; ++i) {
         server->Send(chunk);
-        loop.RunOnce(std::chrono::milliseconds(0));
+        loop.ProcessMessages();
         most = std::max(most, cli.LineQueue().Size());
     }
     server->Send("\r\nPING :after\r\n");
@@ -262,7 +264,7 @@ TEST_F(IRCCliSession, BytesPassUnchangedBothWays) {
 }
 
 TEST(IRCCliLifetime, DestroyingAConnectedClientSendsQuitWithoutOnSessionClosed) {
-    TPollEventLoop loop;
+    testing_support::TTestLoop loop;
     testing_support::TTcpListener listener;
     std::vector<std::string> log;
     std::unique_ptr<TServerEnd> server;

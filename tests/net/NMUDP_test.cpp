@@ -1,6 +1,6 @@
 // TNMUDP against real datagrams on 127.0.0.1: sending, resolving, receiving, binding, cleanup.
 #include "net/NMUDP.h"
-#include "net/PollEventLoop.h"
+#include "support/TestLoop.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@
 
 using testing_support::Drain;
 using testing_support::Escaped;
+using testing_support::TTestLoop;
 using testing_support::TUdpPeer;
 using testing_support::WaitFor;
 
@@ -68,7 +69,7 @@ std::string ErrorText(F&& f) {
     return "(nothing raised)";
 }
 
-void ExpectCleanLoop(const TPollEventLoop& loop) {
+void ExpectCleanLoop(const TEventLoop& loop) {
     EXPECT_EQ(loop.WatchCount(), 0u);
     EXPECT_EQ(loop.TimerCount(), 0u);
 }
@@ -76,7 +77,7 @@ void ExpectCleanLoop(const TPollEventLoop& loop) {
 }  // namespace
 
 TEST(NMUDP, DottedAddressSendsBytesExactlyWithoutLookupOrMessageProcessing) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     {
         TNMUDP udp(loop);
@@ -111,7 +112,7 @@ TEST(NMUDP, DottedAddressSendsBytesExactlyWithoutLookupOrMessageProcessing) {
 }
 
 TEST(NMUDP, RefusedPayloadsRaiseAndSendNothing) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     {
         TNMUDP udp(loop);
@@ -141,7 +142,7 @@ TEST(NMUDP, RefusedPayloadsRaiseAndSendNothing) {
 }
 
 TEST(NMUDP, EmptyStreamHandlerMayFillTheStreamOnce) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     TNMUDP udp(loop);
     udp.RemoteHost = "127.0.0.1";
@@ -168,7 +169,7 @@ TEST(NMUDP, EmptyStreamHandlerMayFillTheStreamOnce) {
 }
 
 TEST(NMUDP, HostNameIsLookedUpWhileTheLoopKeepsRunning) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     {
         TNMUDP udp(loop);
@@ -194,7 +195,7 @@ TEST(NMUDP, HostNameIsLookedUpWhileTheLoopKeepsRunning) {
 }
 
 TEST(NMUDP, FailedLookupAsksOnInvalidHostOnceThenCancels) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     {
         TNMUDP udp(loop);
@@ -236,7 +237,7 @@ TEST(NMUDP, FailedLookupAsksOnInvalidHostOnceThenCancels) {
 }
 
 TEST(NMUDP, PendingLookupIsCanceledByTerminationOrByTheOwnersDestruction) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     auto release = std::make_shared<std::atomic<bool>>(false);
     auto returned = std::make_shared<std::atomic<int>>(0);
     auto blocking = [release, returned](const std::string&, std::uint32_t& address) {
@@ -264,7 +265,7 @@ TEST(NMUDP, PendingLookupIsCanceledByTerminationOrByTheOwnersDestruction) {
     }
 
     {
-        TPollEventLoop loop2;
+        TTestLoop loop2;
         auto udp = std::make_unique<TNMUDP>(loop2);
         udp->SetLocalPort(0);
         udp->NameResolver = blocking;
@@ -287,7 +288,7 @@ TEST(NMUDP, PendingLookupIsCanceledByTerminationOrByTheOwnersDestruction) {
 }
 
 TEST(NMUDP, EachDatagramIsOneEventWithItsSenderAndAFloodIsTakenInTurns) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     {
         TNMUDP udp(loop);
@@ -317,7 +318,7 @@ TEST(NMUDP, EachDatagramIsOneEventWithItsSenderAndAFloodIsTakenInTurns) {
 }
 
 TEST(NMUDP, DatagramLongerThanTheBufferIsAFailedReceipt) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     {
         TNMUDP udp(loop);
@@ -343,7 +344,7 @@ TEST(NMUDP, DatagramLongerThanTheBufferIsAFailedReceipt) {
 }
 
 TEST(NMUDP, StatusTextsFollowReportLevel) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     TNMUDP udp(loop);
     std::vector<std::string> statuses;
@@ -368,7 +369,7 @@ TEST(NMUDP, StatusTextsFollowReportLevel) {
 }
 
 TEST(NMUDP, BindingATakenPortRaisesNamingPortAndReason) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     {
         TNMUDP first(loop);
         first.SetLocalPort(0);
@@ -389,7 +390,7 @@ TEST(NMUDP, BindingATakenPortRaisesNamingPortAndReason) {
 }
 
 TEST(NMUDP, RebindingMovesReceiptsToTheNewPortEvenFromInsideAReceipt) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     TUdpPeer peer;
     {
         TNMUDP udp(loop);
@@ -417,7 +418,7 @@ TEST(NMUDP, RebindingMovesReceiptsToTheNewPortEvenFromInsideAReceipt) {
 }
 
 TEST(NMUDP, SocketCreationFailureRaisesTheErrorNumberText) {
-    TPollEventLoop loop;
+    TTestLoop loop;
     // The component's socket takes the lowest free number; with the limit there, even the
     // number it frees when rebinding is out of reach, so socket() fails with EMFILE.
     const int lowestFree = ::dup(0);

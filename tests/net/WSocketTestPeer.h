@@ -1,8 +1,8 @@
 // Test helpers for the TCP connection: a recorded TWSocket and the far end of its connection.
 #pragma once
 
-#include "net/PollEventLoop.h"
 #include "net/WSocket.h"
+#include "support/TestLoop.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -62,13 +62,13 @@ public:
         return out;
     }
     // Pumps the loop until n bytes arrived (or the deadline passed); returns what arrived.
-    std::string ReadExactly(TPollEventLoop& loop, std::size_t n, int ms = 5000) {
+    std::string ReadExactly(TEventLoop& loop, std::size_t n, int ms = 5000) {
         std::string got;
         testing_support::WaitFor(loop, [&] { got += ReadSome(); return got.size() >= n; }, ms);
         return got;
     }
     // Pumps the loop until the connection is closed from the other side.
-    bool SeesEof(TPollEventLoop& loop) {
+    bool SeesEof(TEventLoop& loop) {
         return testing_support::WaitFor(loop, [&] { ReadSome(); return eof_; });
     }
     // Closes with a reset instead of a graceful close.
@@ -139,7 +139,7 @@ protected:
         return out;
     }
 
-    TPollEventLoop loop;
+    testing_support::TTestLoop loop;
     testing_support::TTcpListener listener;
     std::unique_ptr<TWSocket> sock;
     TPeer peer;

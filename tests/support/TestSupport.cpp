@@ -7,15 +7,26 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <stdexcept>
 
 namespace testing_support {
 
-void Drain(TPollEventLoop& loop, int ms) {
-    loop.RunUntil([] { return false; }, std::chrono::milliseconds(ms));
+bool WaitFor(TEventLoop& loop, const std::function<bool()>& pred, int ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (!pred()) {
+        const auto now = Clock::now();
+        if (now >= deadline) return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        loop.ProcessMessagesWaiting(std::min(left, std::chrono::milliseconds(10)));
+    }
+    return true;
 }
+
+void Drain(TEventLoop& loop, int ms) { WaitFor(loop, [] { return false; }, ms); }
 
 std::string Escaped(const std::string& bytes) {
     std::string out;

@@ -10,13 +10,12 @@
 
 namespace testing_support {
 
-// Runs the loop until pred holds or ms pass; never sleeps blindly.
-inline bool WaitFor(TPollEventLoop& loop, const std::function<bool()>& pred, int ms = 5000) {
-    return loop.RunUntil(pred, std::chrono::milliseconds(ms));
-}
+// Turns the loop until pred holds or ms pass; never sleeps blindly. pred is checked between
+// turns, as the poll loop's RunUntil does, so it serves every loop alike.
+bool WaitFor(TEventLoop& loop, const std::function<bool()>& pred, int ms = 5000);
 
 // Runs the loop for ms, for checks that something does NOT happen.
-void Drain(TPollEventLoop& loop, int ms);
+void Drain(TEventLoop& loop, int ms);
 
 // Bytes as escaped text, for assertion messages.
 std::string Escaped(const std::string& bytes);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "TrackerTestSupport.h"
+#include "support/TestLoop.h"
 #include "support/TestSupport.h"
 #include "tools/TrackerSimProcess.h"
 #include "tracker/CorvaneCheck.h"
@@ -96,7 +97,7 @@ protected:
         return v;
     }
 
-    TPollEventLoop loop;
+    testing_support::TTestLoop loop;
     TRecordingBoxes boxes;
     std::unique_ptr<testing_support::TTrackerSimProcess> sim;
     std::unique_ptr<TCorvaneCheck> check;
