@@ -70,6 +70,9 @@ void TQtEventLoop::Post(Handler handler) {
 TEventLoop::TimerId TQtEventLoop::StartTimer(std::chrono::milliseconds interval, Handler handler) {
     const TimerId id = nextTimer_++;
     auto* t = new QTimer(&context_);
+    // Qt's default coarse timers may run up to 5% before the interval; the loop promises
+    // a whole interval, as the poll loop and Windows timers give.
+    t->setTimerType(Qt::PreciseTimer);
     t->setInterval(static_cast<int>(interval.count()));
     QObject::connect(t, &QTimer::timeout, &context_, [h = std::move(handler)] { h(); });
     t->start();

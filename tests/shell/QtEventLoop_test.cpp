@@ -91,3 +91,18 @@ TEST_F(QtEventLoopTest, TimerRunsUntilDisabledAndWaitingIsBounded) {
     loop.ProcessMessagesWaiting(std::chrono::milliseconds(30));
     EXPECT_LT(t.elapsed(), 1000);
 }
+
+TEST_F(QtEventLoopTest, TimerNeverRunsBeforeItsInterval) {
+    // Qt's coarse timers run early about every other time; ten runs catch that.
+    QElapsedTimer clock;
+    clock.start();  // before the timer, so that no run can look earlier than it is
+    std::vector<qint64> late;  // how long after its due time each run came, in microseconds
+    TEventLoop::TimerId id = 0;
+    id = loop.StartTimer(std::chrono::milliseconds(50), [&] {
+        late.push_back(clock.nsecsElapsed() / 1000 - 50000 * static_cast<qint64>(late.size() + 1));
+        if (late.size() == 10) loop.StopTimer(id);
+    });
+    EXPECT_TRUE(Pump(loop, [&] { return late.size() == 10; }));
+    for (std::size_t i = 0; i < late.size(); ++i) EXPECT_GE(late[i], 0) << "run " << i + 1 << " came early";
+    EXPECT_EQ(loop.TimerCount(), 0u);
+}
