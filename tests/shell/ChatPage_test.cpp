@@ -7,7 +7,7 @@
 #include "shell/QtEventLoop.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include "support/TestSupport.h"
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -49,15 +49,7 @@ protected:
             irc, settings, random, "127.0.0.1", port, &opener);
     }
 
-    bool Pump(const std::function<bool()>& pred, int ms = 5000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > ms) return false;
-            loop.ProcessMessagesWaiting(std::chrono::milliseconds(20));
-        }
-        return true;
-    }
+    bool Pump(const std::function<bool()>& pred, int ms = 5000) { return testing_support::WaitFor(loop, pred, ms); }
 
     int argc = 1;
     char arg0[8] = "test";

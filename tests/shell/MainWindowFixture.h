@@ -10,7 +10,6 @@
 #include "shell/Unit1.h"
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -84,15 +83,7 @@ protected:
         return *w;
     }
 
-    bool Pump(const std::function<bool()>& pred, int ms = 5000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > ms) return false;
-            qtLoop.ProcessMessagesWaiting(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
+    bool Pump(const std::function<bool()>& pred, int ms = 5000) { return testing_support::WaitFor(qtLoop, pred, ms); }
 
     bool WalkDone() { return w->Tracker() && w->Tracker()->Idle() && w->Refresh()->tmRefreshGames().Enabled(); }
 

@@ -1,6 +1,7 @@
 // The Qt event loop adapter: the same contract as the poll loop, on a Qt application.
 #include "shell/QtEventLoop.h"
 #include "net/Timer.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,13 +13,7 @@
 namespace {
 
 bool Pump(TQtEventLoop& loop, const std::function<bool()>& pred, int ms = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms) return false;
-        loop.ProcessMessagesWaiting(std::chrono::milliseconds(20));
-    }
-    return true;
+    return testing_support::WaitFor(loop, pred, ms);
 }
 
 class QtEventLoopTest : public ::testing::Test {
