@@ -5,6 +5,7 @@
 #include "chat/ChatSession.h"
 #include "chat/Conversations.h"
 #include "chat/Links.h"
+#include "chat/PingValues.h"
 #include "chat/ServerMessage.h"
 
 #include <QObject>
@@ -60,6 +61,8 @@ public:
     TConversations& Conversations() { return conversations_; }
     TChatSession& Session() { return *session_; }
     TServerMessages& Messages() { return *messages_; }
+    // The last /PING, set by the input line and read by the PONG line.
+    TPingValues Ping;
 
     // The widgets of a conversation (null when there is none), for the window and for tests.
     TChatView* ConversationView(const std::string& name) const;
