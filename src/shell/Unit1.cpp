@@ -159,8 +159,8 @@ void TCorvaneGVMF::BuildMenu() {
     mmSettings = menuBar()->addAction("Settings");
     mmAbout = menuBar()->addAction("About...");
     connect(mmExit, &QAction::triggered, this, [this] { close(); });
+    connect(mmSettings, &QAction::triggered, this, [this] { Guarded([this] { mmSettingsClick(); }); });
     connect(mmAbout, &QAction::triggered, this, [this] { Guarded([this] { mmAboutClick(); }); });
-    // "Settings" opens the settings dialog once it exists.
 }
 
 void TCorvaneGVMF::Guarded(const std::function<void()>& handler) {
@@ -253,6 +253,8 @@ void TCorvaneGVMF::CoolTrayIcon1DblClick(TCoolTrayIcon* sender) {
 }
 
 void TCorvaneGVMF::NotifyUserMessage() { ::NotifyUserMessage(Settings, *this, *CoolTrayIcon1, *Sound); }
+
+void TCorvaneGVMF::mmSettingsClick() { ShowOptionsDialog(frmOptions, *this); }
 
 void TCorvaneGVMF::mmAboutClick() { ShowAboutBox(frmAbout, this); }
 

@@ -11,6 +11,7 @@
 #include "shell/GuardedEventLoop.h"
 #include "shell/QtMessageBoxes.h"
 #include "shell/SoundPlayer.h"
+#include "shell/Unit2.h"
 #include "shell/Unit3.h"
 #include "tracker/CorvaneCheck.h"
 #include "tracker/GamesPage.h"
@@ -140,6 +141,9 @@ public:
     // "About...": the box exists at most once; this mark clears itself when it closes.
     void mmAboutClick();
     QPointer<TfrmAbout> frmAbout;
+    // "Settings": the dialog exists at most once, like the about box.
+    void mmSettingsClick();
+    QPointer<TfrmOptions> frmOptions;
 
 protected:
     bool event(QEvent* event) override;

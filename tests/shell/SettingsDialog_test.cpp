@@ -1,0 +1,243 @@
+// The settings dialog on the main window: opening, greying, Apply on the games page, the
+// nickname through a real ngircd, OK and Cancel, and existing at most once.
+#include "MainWindowFixture.h"
+
+#include "chat/NgircdServer.h"
+#include "shell/Unit2.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTreeView>
+
+namespace {
+
+class SettingsDialogTest : public MainWindowTest {
+protected:
+    void SetText(const std::string& name, const std::string& text) {
+        for (auto& v : key.Stored)
+            if (v.Name == name) {
+                v.Text = text;
+                return;
+            }
+        key.Stored.push_back({name, TRegDataType::String, text, 0});
+    }
+    TfrmOptions& Open() {
+        w->mmSettings->trigger();
+        EXPECT_FALSE(w->frmOptions.isNull());
+        return *w->frmOptions;
+    }
+    static bool Greyed(const QLineEdit* e) {
+        return !e->isEnabled() && e->palette().color(QPalette::Base) == QGuiApplication::palette().color(QPalette::Button);
+    }
+};
+
+}  // namespace
+
+TEST_F(SettingsDialogTest, OpensAsDesignedWithDisabledGamesGreyedAndApplyDisabled) {
+    EnableGames(true, false, true, false);
+    SetFlag("Sound-UserMessage", false);
+    SetFlag("AlwaysPlaySound", true);
+    Make();
+    w->show();
+    TfrmOptions& d = Open();
+
+    EXPECT_EQ(d.windowTitle(), "Settings");
+    EXPECT_EQ(d.size(), QSize(402, 395));
+    EXPECT_EQ(d.minimumSize(), d.maximumSize());
+    EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(d.isModal());
+    ASSERT_EQ(d.PageControl1->count(), 4);
+    EXPECT_EQ(d.PageControl1->tabText(0), "General");
+    EXPECT_EQ(d.PageControl1->tabText(1), "Games");
+    EXPECT_EQ(d.PageControl1->tabText(2), "Notifications");
+    EXPECT_EQ(d.PageControl1->tabText(3), "Shortcuts");
+    EXPECT_TRUE(d.btnOK->isDefault());
+    EXPECT_EQ(d.Games[3].Box->title(), "Starfox");
+    EXPECT_EQ(d.Games[3].Box->geometry(), QRect(200, 168, 185, 137));
+
+    for (int i : {1, 3}) {
+        const auto& g = d.Games[static_cast<std::size_t>(i)];
+        EXPECT_FALSE(g.cbEnabled->isChecked()) << i;
+        EXPECT_TRUE(Greyed(g.lbePath)) << i;
+        EXPECT_TRUE(Greyed(g.lbeCmd)) << i;
+        EXPECT_FALSE(g.btnBrowse->isEnabled()) << i;
+    }
+    EXPECT_TRUE(d.Games[2].lbePath->isEnabled());
+    EXPECT_FALSE(Greyed(d.Games[2].lbePath));
+    EXPECT_TRUE(Greyed(d.edSoundPathUserMessage));
+    EXPECT_FALSE(d.btnSelectSound->isEnabled());
+    EXPECT_TRUE(d.rbAlways->isChecked());
+    EXPECT_EQ(d.edSoundPathUserMessage->text(), "new_msg.wav");
+    EXPECT_FALSE(d.btnApply->isEnabled());
+
+    // Every caption whole: no label or button text wider than the place it was given.
+    for (const QLabel* l : d.findChildren<QLabel*>())
+        EXPECT_GE(l->width(), l->sizeHint().width()) << l->text().toStdString();
+    for (const QAbstractButton* b : d.findChildren<QAbstractButton*>()) {
+        if (!b->isVisibleTo(&d)) continue;  // the tab strip's scroll arrows
+        // Push buttons keep their designed width, below the style's wish; their text must fit.
+        const int needed = qobject_cast<const QPushButton*>(b) ? b->fontMetrics().horizontalAdvance(b->text()) + 6
+                                                               : b->sizeHint().width();
+        EXPECT_GE(b->width(), needed) << b->text().toStdString();
+        EXPECT_LE(b->geometry().right(), b->parentWidget()->width()) << b->text().toStdString();
+    }
+}
+
+TEST_F(SettingsDialogTest, UncheckingAGameGreysItAndApplyHidesItsListAndLaysOutTheRest) {
+    EnableGames(true, false, true, false);
+    Make();
+    w->show();
+    w->PageControl1->setCurrentIndex(1);
+    w->tsGames->resize(w->tsGames->width(), 360);
+    w->FormResize();
+    ASSERT_TRUE(w->tsGames->List(0)->isVisible());
+    ASSERT_EQ(w->tsGames->List(0)->height(), 151);  // two games share the page
+
+    TfrmOptions& d = Open();
+    d.Games[2].cbEnabled->click();
+    EXPECT_TRUE(Greyed(d.Games[2].lbePath));
+    EXPECT_TRUE(Greyed(d.Games[2].lbeCmd));
+    EXPECT_FALSE(d.Games[2].btnBrowse->isEnabled());
+    EXPECT_TRUE(d.btnApply->isEnabled());
+    EXPECT_TRUE(w->tsGames->List(2)->isVisible());  // nothing happens before Apply
+
+    d.btnApply->click();
+    EXPECT_FALSE(d.btnApply->isEnabled());
+    EXPECT_FALSE(w->Settings.WCSEnabled);
+    EXPECT_EQ(key.StoredValue("WCSEnabled")->Number, 0u);
+    EXPECT_FALSE(w->tsGames->Heading(2)->isVisible());
+    EXPECT_FALSE(w->tsGames->List(2)->isVisible());
+    EXPECT_EQ(w->tsGames->List(0)->geometry().top(), 20);
+    EXPECT_EQ(w->tsGames->List(0)->height(), 318);  // FreeSpace 2 alone takes the page
+    EXPECT_TRUE(d.isVisible());
+}
+
+TEST_F(SettingsDialogTest, TheNicknameIsSavedFilteredAndAnEmptyOneWarnsAndSavesNothing) {
+    Make();
+    TfrmOptions& d = Open();
+    d.lbeNickname->setText("Ann Smith~");
+    d.btnApply->click();
+    EXPECT_EQ(d.lbeNickname->text(), "AnnSmith");
+    EXPECT_EQ(w->Settings.Nickname, "AnnSmith");
+    EXPECT_EQ(key.StoredValue("Nickname")->Text, "AnnSmith");
+    EXPECT_TRUE(boxes.Shown.empty());  // not connected: nothing about the full name either
+
+    const int commits = key.CommitCount;
+    d.lbeNickname->setText(" ~ ");
+    d.Games[1].cbEnabled->click();
+    d.btnOK->click();
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, "You must enter nickname!");
+    EXPECT_EQ(boxes.Shown[0].Caption, "CorvaneGV");
+    EXPECT_EQ(boxes.Shown[0].Icon, TMsgIcon::Warning);
+    EXPECT_EQ(boxes.Shown[0].Buttons, TMsgButtons::Ok);
+    EXPECT_EQ(key.CommitCount, commits);
+    EXPECT_EQ(w->Settings.Nickname, "AnnSmith");
+    EXPECT_TRUE(d.lbeNickname->text().isEmpty());
+    EXPECT_TRUE(d.btnApply->isEnabled());
+    EXPECT_FALSE(d.Closed());  // OK stays open
+}
+
+TEST_F(SettingsDialogTest, AFailedSaveIsReportedAndTheSettingsKeepWhatTheStoreHolds) {
+    Make();
+    TfrmOptions& d = Open();
+    d.Games[2].cbEnabled->setChecked(true);
+    key.FailCommits = true;
+    d.btnOK->click();
+    EXPECT_EQ(ServerViewLines().back(), "!!!EXCEPTION!!!: Failed to set data for 'FSEnabled'");
+    EXPECT_FALSE(w->Settings.WCSEnabled);
+    EXPECT_TRUE(w->tsGames->Heading(2)->isHidden());
+    EXPECT_TRUE(d.btnApply->isEnabled());  // the edits are still unsaved
+    EXPECT_FALSE(d.Closed());
+
+    key.FailCommits = false;
+    d.btnOK->click();
+    EXPECT_TRUE(w->Settings.WCSEnabled);
+    EXPECT_TRUE(d.Closed());
+}
+
+TEST_F(SettingsDialogTest, ACaseOnlyNicknameChangeWhileConnectedIsSentAndTheServerTakesIt) {
+    TNgircdServer ngircd;
+    SetText("Nickname", "Ann");
+    SetText("FullName", "Ann Smith");
+    TMainWindowOptions o;
+    o.Args = {"corvanegv", "-developer"};  // no connect at activation: the test clicks
+    o.Tracker = {"127.0.0.1", testing_support::UnusedTcpPort()};
+    o.ChatHost = "127.0.0.1";
+    o.ChatPort = ngircd.PortText();
+    o.StatusPort = 0;
+    o.Boxes = &boxes;
+    w = std::make_unique<TCorvaneGVMF>(loop, key, o);
+    w->btnChatConnection->click();
+    ASSERT_TRUE(Pump([&] { return w->TabControl1->count() == 2; })) << ngircd.Log();  // in the lobby
+    ASSERT_EQ(w->IRCCli1().Nick(), "Ann");
+
+    TfrmOptions& d = Open();
+    d.lbeNickname->setText("ANN");
+    d.lbeFullName->setText("Ann B. Smith");
+    d.btnApply->click();
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, "Some of the options will take effect after reconnecting to the chat server.");
+    EXPECT_EQ(boxes.Shown[0].Caption, "Corvane Games Viewer");
+    EXPECT_EQ(boxes.Shown[0].Icon, TMsgIcon::Information);
+    EXPECT_EQ(w->Settings.Nickname, "ANN");
+    // The server's NICK echo renames the client.
+    ASSERT_TRUE(Pump([&] { return w->IRCCli1().Nick() == "ANN"; })) << ngircd.Log();
+}
+
+TEST_F(SettingsDialogTest, OkWithApplyDisabledWritesNothingAndCancelDropsTheEdits) {
+    Make();
+    const int commits = key.CommitCount;
+    QPointer<TfrmOptions> d = &Open();
+    d->btnOK->click();
+    EXPECT_EQ(key.CommitCount, commits);
+    ASSERT_TRUE(Pump([&] { return d.isNull(); }));  // closed and destroyed
+    EXPECT_TRUE(w->frmOptions.isNull());
+
+    d = &Open();
+    d->lbeShortcut[9]->setText("gg all");
+    d->btnCancel->click();
+    ASSERT_TRUE(Pump([&] { return d.isNull(); }));
+    EXPECT_EQ(key.CommitCount, commits);
+    EXPECT_TRUE(w->Settings.Shortcut0.empty());
+    EXPECT_TRUE(Open().lbeShortcut[9]->text().isEmpty());  // built afresh from the settings
+}
+
+TEST_F(SettingsDialogTest, ASecondSettingsClickBringsTheSameDialogForward) {
+    Make();
+    w->show();
+    TfrmOptions* first = &Open();
+    first->lbeShortcut[0]->setText("typed, not applied");
+    TfrmOptions* second = &Open();
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(second->lbeShortcut[0]->text(), "typed, not applied");
+    EXPECT_EQ(w->findChildren<TfrmOptions*>().size(), 1);
+    EXPECT_TRUE(second->isVisible());
+}
+
+TEST_F(SettingsDialogTest, BrowsingStartsInTheProgramsFolderAndTheChoiceEnablesApply) {
+    Make();
+    TfrmOptions& d = Open();
+    std::vector<TFileChoice> asked;
+    d.ChooseFile = [&](QWidget*, const TFileChoice& c) -> std::optional<QString> {
+        asked.push_back(c);
+        return c.Kind == TFileChoice::Executable ? QString("/opt/wcs/wcsaga") : QString("/usr/share/sounds/ding.wav");
+    };
+    d.Games[0].lbePath->setText("/no/such/folder/fs2_open");
+    d.btnApply->setEnabled(false);
+    d.Games[0].btnBrowse->click();
+    d.btnSelectSound->click();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].Title, "Please select FreeSpace Open executable");
+    EXPECT_EQ(asked[0].StartFolder, QCoreApplication::applicationDirPath());
+    EXPECT_TRUE(asked[1].Title.isEmpty());
+    EXPECT_EQ(asked[1].StartFolder, "/opt/wcs");  // where the last chooser was
+    EXPECT_EQ(d.Games[0].lbePath->text(), "/opt/wcs/wcsaga");
+    EXPECT_EQ(d.edSoundPathUserMessage->text(), "/usr/share/sounds/ding.wav");
+    EXPECT_TRUE(d.btnApply->isEnabled());
+}
