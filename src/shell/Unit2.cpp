@@ -134,6 +134,10 @@ TfrmOptions::TfrmOptions(TCorvaneGVMF& owner)
     designed.setPointSize(8);
     setFont(designed);
     setFixedSize(kClientWidth, kClientHeight);
+    // Frame captions sit on the frame's top line, as designed, instead of above it, where they
+    // would push the line down onto the first row of controls.
+    setStyleSheet("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                  "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }");
     // Escape and the close box end in reject(); every way out destroys the dialog.
     connect(this, &QDialog::finished, this, [this] {
         closed_ = true;
@@ -219,11 +223,14 @@ void TfrmOptions::BuildControls() {
     PageControl1->addTab(shortcuts, "Shortcuts");
     for (int i = 0; i < 10; ++i) {
         const int digit = (i + 1) % 10;
-        auto* edit = new QLineEdit(shortcuts);
-        edit->setGeometry(56, 8 + 32 * i, 329, 21);
+        const int y = 8 + 32 * i;
         auto* label = new QLabel(QString("Control+%1:").arg(digit), shortcuts);
         label->adjustSize();
-        label->move(std::max(0, 53 - label->width()), 8 + 32 * i + (21 - label->height()) / 2);
+        // A wider font than the designed one pushes the edit right; its right edge stays.
+        const int left = std::max(56, label->width() + 3);
+        label->move(left - 3 - label->width(), y + (21 - label->height()) / 2);
+        auto* edit = new QLineEdit(shortcuts);
+        edit->setGeometry(left, y, 56 + 329 - left, 21);
         label->setBuddy(edit);
         lbeShortcut[static_cast<std::size_t>(i)] = edit;
     }
