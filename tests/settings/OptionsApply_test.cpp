@@ -93,14 +93,6 @@ TEST_F(OptionsApplyTest, ConnectedApplyFiltersSendsNickTellsAboutTheFullNameSave
     EXPECT_EQ(targets.Calls, (std::vector<std::string>{"nick edit: ann", "apply off", "tray: 10", "games"}));
 }
 
-TEST_F(OptionsApplyTest, NotConnectedNothingGoesToTheServerAndNoNoticeIsShown) {
-    values.Nickname = "Bob";
-    values.FullName = "Bob";
-    ASSERT_TRUE(ApplyOptions(settings, key, values, targets));
-    EXPECT_EQ(targets.Calls, (std::vector<std::string>{"nick edit: Bob", "apply off", "tray: 11", "games"}));
-    EXPECT_EQ(settings.Nickname, "Bob");
-}
-
 TEST_F(OptionsApplyTest, ANicknameOfOnlyInvalidCharactersWarnsAndSavesNothing) {
     targets.IsConnected = true;
     values.Nickname = " ~.-@ ";
@@ -137,21 +129,6 @@ TEST_F(OptionsApplyTest, AFailedSaveKeepsTheRecordAsTheStoreHoldsItAndEnablesApp
     // OK raises the same way, so the dialog does not close over unsaved edits.
     EXPECT_THROW(ConfirmOptions(settings, key, values, targets), ERegistryException);
     EXPECT_EQ(settings, before);
-}
-
-TEST_F(OptionsApplyTest, OkWithApplyDisabledWritesNothingButStillFiltersTheEdit) {
-    values.Nickname = "Ann ";
-    targets.ApplyOn = false;
-    EXPECT_TRUE(ConfirmOptions(settings, key, values, targets));
-    EXPECT_EQ(targets.Calls, (std::vector<std::string>{"nick edit: Ann"}));
-    EXPECT_EQ(key.CommitCount, 0);
-
-    targets.Calls.clear();
-    values.StarfoxEnabled = true;
-    targets.ApplyOn = true;
-    EXPECT_TRUE(ConfirmOptions(settings, key, values, targets));
-    EXPECT_EQ(key.CommitCount, 1);
-    EXPECT_TRUE(settings.StarfoxEnabled);
 }
 
 TEST(BrowseStartFolder, TheCurrentPathsFolderWhenItExistsElseTheProgramsFolder) {
