@@ -15,7 +15,7 @@ namespace {
 
 class TNoBoxes : public TMessageBoxes {
 public:
-    TMsgResult Show(const std::string&, const std::string&, TMsgIcon, TMsgButtons) override { return TMsgResult::Ok; }
+    TMsgResult Show(const std::string&, const std::string&, TMsgIcon, TMsgButtons, TMsgDefault) override { return TMsgResult::Ok; }
 };
 
 std::string Le32(std::uint32_t v) {

@@ -6,6 +6,8 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QMouseEvent>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -86,9 +88,8 @@ TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons,
         list->setObjectName(Latin1(type.List));
         list->setVisible(false);
         anchors_->Add(list, QRect(4, 20, 785, 67), akLeft | akTop | akRight);
-        connect(list, &QTreeView::doubleClicked, this, [this, i](const QModelIndex& index) {
-            if (OnListDoubleClick && index.isValid()) OnListDoubleClick(i, index.row());
-        });
+        // Anywhere in the list, not only on a row: the selected row is the one joined.
+        list->viewport()->installEventFilter(this);
         models_[static_cast<std::size_t>(i)] = model;
         lists_[static_cast<std::size_t>(i)] = list;
     }
@@ -109,6 +110,26 @@ TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons,
     MakeSmall(udpCheck_);
     anchors_->Add(udpCheck_, QRect(200, 345, 75, 14), akLeft | akBottom);
     udpCheck_->setVisible(false);
+}
+
+int TGamesPageView::SelectedRow(int gameType) const {
+    const QModelIndexList rows = List(gameType)->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+bool TGamesPageView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        for (int i = 0; i < 4; ++i) {
+            if (watched != lists_[static_cast<std::size_t>(i)]->viewport()) continue;
+            // Once the view has handled the click: a double click whose first press did not
+            // select the row (the view takes it as a press then) joins the row it selects.
+            QTimer::singleShot(0, this, [this, i] {
+                if (OnListDoubleClick) OnListDoubleClick(i, SelectedRow(i));
+            });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TGamesPageView::changeEvent(QEvent* event) {

@@ -35,10 +35,14 @@ public:
     // The layout rule over the page's current height for the given enabled games.
     void ApplyLayout(const std::array<bool, 4>& enabled);
 
-    // A double click on a row of one of the lists.
-    std::function<void(int gameType, int row)> OnListDoubleClick;
+    // The index of the list's selected row; -1 for none.
+    int SelectedRow(int gameType) const;
+
+    // A double click anywhere in one of the lists, with its selected row (-1 for none).
+    std::function<void(int gameType, int selectedRow)> OnListDoubleClick;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:

@@ -3,8 +3,10 @@
 
 #include <QMessageBox>
 
+#include <vector>
+
 TMsgResult TQtMessageBoxes::Show(const std::string& text, const std::string& caption, TMsgIcon icon,
-                                 TMsgButtons buttons) {
+                                 TMsgButtons buttons, TMsgDefault defaultButton) {
     QMessageBox box(owner_);
     box.setWindowTitle(QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())));
     // Plain text: a message may quote what came from the network.
@@ -25,6 +27,17 @@ TMsgResult TQtMessageBoxes::Show(const std::string& text, const std::string& cap
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    // The buttons from the left, as the default choice counts them.
+    std::vector<QMessageBox::StandardButton> order;
+    switch (buttons) {
+    case TMsgButtons::Ok: order = {QMessageBox::Ok}; break;
+    case TMsgButtons::OkCancel: order = {QMessageBox::Ok, QMessageBox::Cancel}; break;
+    case TMsgButtons::YesNo: order = {QMessageBox::Yes, QMessageBox::No}; break;
+    case TMsgButtons::YesNoCancel: order = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}; break;
+    }
+    const auto chosen = static_cast<std::size_t>(defaultButton);
+    box.setDefaultButton(order[chosen < order.size() ? chosen : 0]);
+    if (OnShowing) OnShowing(box);
     switch (box.exec()) {
     case QMessageBox::Yes: return TMsgResult::Yes;
     case QMessageBox::No: return TMsgResult::No;

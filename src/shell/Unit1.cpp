@@ -138,6 +138,15 @@ void TCorvaneGVMF::BuildControls() {
         });
     });
     connect(tsGames->Button2(), &QPushButton::clicked, this, [this] { Guarded([this] { games_->Button2Click(); }); });
+
+    // Minimizing is the window's; the tray icon watches it and decides about the tray.
+    join_ = std::make_unique<TJoinGame>(
+        *games_, Settings, *boxes_, options_.Starter ? *options_.Starter : ownStarter_,
+        TJoinChat{[this] { return irc_->Connected(); }, [this](const std::string& line) { irc_->SendLine(line); }},
+        [this] { setWindowState(windowState() | Qt::WindowMinimized); });
+    tsGames->OnListDoubleClick = [this](int gameType, int selectedRow) {
+        Guarded([&] { join_->lvGamesDblClick(games_->List(gameType), selectedRow); });
+    };
 }
 
 void TCorvaneGVMF::BindChatPage() {

@@ -10,12 +10,14 @@
 #include "shell/CoolTrayIcon.h"
 #include "shell/GuardedEventLoop.h"
 #include "shell/QtMessageBoxes.h"
+#include "shell/QtProgramStarter.h"
 #include "shell/SoundPlayer.h"
 #include "shell/Unit2.h"
 #include "shell/Unit3.h"
 #include "tracker/CorvaneCheck.h"
 #include "tracker/GamesPage.h"
 #include "tracker/GamesRefresh.h"
+#include "tracker/JoinGame.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -61,6 +63,8 @@ struct TMainWindowOptions {
     int StatusPort = StatusLocalPort;
     // Null: real message boxes owned by the window. Tests answer through their own.
     TMessageBoxes* Boxes = nullptr;
+    // Null: games start as detached processes. Tests may record instead.
+    TProgramStarter* Starter = nullptr;
 };
 
 class TCorvaneGVMF : public QMainWindow {
@@ -108,6 +112,7 @@ public:
     TChatPage& Chat() { return *chat_; }
     TCorvaneCheck* Tracker() { return tracker_.get(); }
     TGamesRefresh* Refresh() { return refresh_.get(); }
+    TJoinGame& Join() { return *join_; }
 
     // Controls, named as the program knows them.
     QTabWidget* PageControl1 = nullptr;
@@ -174,6 +179,8 @@ private:
     std::unique_ptr<TChatPage> chat_;
     std::unique_ptr<TCorvaneCheck> tracker_;
     std::unique_ptr<TGamesRefresh> refresh_;
+    TQtProgramStarter ownStarter_;
+    std::unique_ptr<TJoinGame> join_;
 
     TAnchors* clientAnchors_ = nullptr;
     TAnchors* chatAnchors_ = nullptr;

@@ -9,11 +9,14 @@ inline constexpr const char* ApplicationTitle = "Corvane Games Viewer";
 enum class TMsgIcon { None, Information, Warning, Error, Question };
 enum class TMsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class TMsgResult { Ok, Cancel, Yes, No };
+// Which of the box's buttons, counted from the left, Enter presses at first.
+enum class TMsgDefault { First, Second, Third };
 
 class TMessageBoxes {
 public:
     virtual ~TMessageBoxes() = default;
-    // Shows a modal box and returns the button the user chose.
+    // Shows a modal box and returns the button the user chose. Closing the box without a
+    // button answers No, Cancel or Ok: the answer that changes nothing.
     virtual TMsgResult Show(const std::string& text, const std::string& caption, TMsgIcon icon,
-                            TMsgButtons buttons) = 0;
+                            TMsgButtons buttons, TMsgDefault defaultButton = TMsgDefault::First) = 0;
 };

@@ -26,14 +26,16 @@ public:
         std::string Text, Caption;
         TMsgIcon Icon;
         TMsgButtons Buttons;
+        TMsgDefault Default;
     };
     std::vector<TShown> Shown;
     TMsgResult Answer = TMsgResult::Yes;
     // Runs while the box would be open, as events arriving in its own loop would.
     std::function<void()> WhileShown;
 
-    TMsgResult Show(const std::string& text, const std::string& caption, TMsgIcon icon, TMsgButtons buttons) override {
-        Shown.push_back({text, caption, icon, buttons});
+    TMsgResult Show(const std::string& text, const std::string& caption, TMsgIcon icon, TMsgButtons buttons,
+                    TMsgDefault defaultButton) override {
+        Shown.push_back({text, caption, icon, buttons, defaultButton});
         if (WhileShown) WhileShown();
         return Answer;
     }

@@ -4,6 +4,7 @@
 #include "tracker/MessageBox.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,16 +13,21 @@ struct TRecordedBox {
     std::string Caption;
     TMsgIcon Icon;
     TMsgButtons Buttons;
+    TMsgDefault Default;
 };
 
 class TRecordingBoxes : public TMessageBoxes {
 public:
     TMsgResult Show(const std::string& text, const std::string& caption, TMsgIcon icon,
-                    TMsgButtons buttons) override {
-        Shown.push_back({text, caption, icon, buttons});
-        return TMsgResult::Ok;
+                    TMsgButtons buttons, TMsgDefault defaultButton) override {
+        Shown.push_back({text, caption, icon, buttons, defaultButton});
+        if (WhileShown) WhileShown();
+        return Answer;
     }
     std::vector<TRecordedBox> Shown;
+    TMsgResult Answer = TMsgResult::Ok;
+    // Runs while the box would be open, as handlers run inside its modal loop.
+    std::function<void()> WhileShown;
 };
 
 // 32-bit little-endian, written out byte by byte from the wire table.

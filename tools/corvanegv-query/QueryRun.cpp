@@ -24,7 +24,7 @@ namespace {
 class TStderrBoxes : public TMessageBoxes {
 public:
     explicit TStderrBoxes(std::ostream& err) : err_(err) {}
-    TMsgResult Show(const std::string& text, const std::string& caption, TMsgIcon, TMsgButtons) override {
+    TMsgResult Show(const std::string& text, const std::string& caption, TMsgIcon, TMsgButtons, TMsgDefault) override {
         err_ << caption << ": " << text << "\n";
         return TMsgResult::Ok;
     }

@@ -1,0 +1,308 @@
+// Joining a game from the window: the starter's wine rule with real processes, the question's
+// default button under Enter and Escape, and the whole double-click against the test world.
+#include "MainWindowFixture.h"
+#include "chat/NgircdServer.h"
+#include "shell/QtProgramStarter.h"
+#include "tools/GameSimProcess.h"
+#include "tools/TrackerSimProcess.h"
+
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+using Args = std::vector<std::string>;
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteScript(const fs::path& p, const std::string& body) {
+    std::ofstream(p) << "#!/bin/sh\n" << body;
+    fs::permissions(p, fs::perms::owner_all);
+}
+
+// A game stand-in: appends its folder, arguments and session id to record, one block per start.
+void WriteRecorder(const fs::path& p, const fs::path& record) {
+    WriteScript(p, "read -r pid comm state ppid pgrp sid rest < /proc/$$/stat\n"
+                   "{ printf 'cwd=%s\\n' \"$PWD\"; for a in \"$@\"; do printf 'arg=%s\\n' \"$a\"; done\n"
+                   "  printf 'sid=%s\\nend\\n' \"$sid\"; } >> '" + record.string() + "'\n");
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+// Sets PATH for one test and puts it back.
+class TPathOverride {
+public:
+    explicit TPathOverride(const std::string& path) : old_(std::getenv("PATH") ? std::getenv("PATH") : "") {
+        ::setenv("PATH", path.c_str(), 1);
+    }
+    ~TPathOverride() { ::setenv("PATH", old_.c_str(), 1); }
+
+private:
+    std::string old_;
+};
+
+// A player in the lobby, reading what the channel hears without blocking the window's loop.
+class TLobbyBot {
+public:
+    TLobbyBot(int port, const std::string& nick) : nick_(nick) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) throw std::runtime_error("bot: connect");
+        Send("NICK " + nick + "\r\nUSER " + nick + " 0 * :" + nick + "\r\n");
+        WaitLine(" 001 ");
+        Send("JOIN #Lobby_20\r\n");
+        WaitLine(" 366 ");
+    }
+    ~TLobbyBot() { ::close(fd_); }
+    void Send(const std::string& s) { ::send(fd_, s.data(), s.size(), MSG_NOSIGNAL); }
+    // Reads what has arrived, answering PINGs; never blocks.
+    void Poll() {
+        pollfd p{fd_, POLLIN, 0};
+        while (::poll(&p, 1, 0) > 0) {
+            char chunk[4096];
+            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            if (n <= 0) return;
+            buffer_.append(chunk, static_cast<std::size_t>(n));
+            for (auto end = buffer_.find("\r\n"); end != std::string::npos; end = buffer_.find("\r\n")) {
+                std::string line = buffer_.substr(0, end);
+                buffer_.erase(0, end + 2);
+                if (line.starts_with("PING ")) Send("PONG " + line.substr(5) + "\r\n");
+                Heard.push_back(std::move(line));
+            }
+        }
+    }
+    // The lines from others with this command (" PRIVMSG #Lobby_20 :", " QUIT ", ...).
+    std::vector<std::string> HeardFromOthers(const std::string& command) {
+        Poll();
+        std::vector<std::string> out;
+        for (const auto& l : Heard)
+            if (l.find(command) != std::string::npos && !l.starts_with(":" + nick_ + "!")) out.push_back(l);
+        return out;
+    }
+    std::vector<std::string> Heard;
+
+private:
+    void WaitLine(const std::string& part) {
+        for (int i = 0; i < 500; ++i) {
+            Poll();
+            for (const auto& l : Heard)
+                if (l.find(part) != std::string::npos) return;
+            pollfd p{fd_, POLLIN, 0};
+            ::poll(&p, 1, 20);
+        }
+        throw std::runtime_error("bot: no" + part);
+    }
+    int fd_ = -1;
+    std::string nick_;
+    std::string buffer_;
+};
+
+class JoinGameWindowTest : public MainWindowTest {
+protected:
+    void SetString(const std::string& name, const std::string& text) {
+        TRegValue v;
+        v.Name = name;
+        v.Type = TRegDataType::String;
+        v.Text = text;
+        key.Stored.push_back(v);
+    }
+};
+
+TEST_F(JoinGameWindowTest, WindowsProgramsRunThroughWineWhenThereIsOne) {
+    TTempDir dir;
+    const fs::path bin = dir.Path() / "bin", game = dir.Path() / "My Games", record = dir.Path() / "wine.txt";
+    fs::create_directories(bin);
+    fs::create_directories(game);
+    const fs::path exe = game / "FS2_Open.EXE";
+    std::ofstream(exe) << "MZ";
+    fs::permissions(exe, fs::perms::owner_read | fs::perms::owner_write);
+    const fs::path native = game / "fs2_open";
+    WriteRecorder(native, dir.Path() / "native.txt");
+    TQtProgramStarter starter;
+
+    EXPECT_EQ(starter.CanStart((dir.Path() / "none").string()), TStartable::Missing);
+    EXPECT_EQ(starter.CanStart(game.string()), TStartable::Missing);
+    EXPECT_EQ(starter.CanStart(""), TStartable::Missing);
+    EXPECT_EQ(starter.CanStart(native.string()), TStartable::Yes);
+    {
+        TPathOverride path(bin.string());
+        EXPECT_EQ(starter.CanStart(exe.string()), TStartable::NeedsWine);
+        WriteRecorder(bin / "wine", record);
+        EXPECT_EQ(starter.CanStart(exe.string()), TStartable::Yes);
+        starter.Start(exe.string(), {"-connect", "127.0.0.1:7808"}, game.string());
+        ASSERT_TRUE(Pump([&] { return ReadFile(record).ends_with("end\n"); }));
+    }
+    const auto wine = Lines(ReadFile(record));
+    ASSERT_GE(wine.size(), 4u);
+    EXPECT_EQ(wine[0], "cwd=" + game.string());
+    EXPECT_EQ((Args{wine[1], wine[2], wine[3]}), (Args{"arg=" + exe.string(), "arg=-connect", "arg=127.0.0.1:7808"}));
+
+    // An executable .exe (binfmt has a runner for it) starts as it is.
+    fs::permissions(exe, fs::perms::owner_all);
+    TPathOverride path(bin.string());
+    fs::remove(bin / "wine");
+    EXPECT_EQ(starter.CanStart(exe.string()), TStartable::Yes);
+}
+
+TEST_F(JoinGameWindowTest, TheNotFormingQuestionAnswersNoToEnterAndEscape) {
+    TQtMessageBoxes real;
+    for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+        QString defaultText;
+        real.OnShowing = [&](QMessageBox& box) {
+            QTimer::singleShot(0, &box, [&box, &defaultText, key] {
+                defaultText = box.defaultButton() ? box.defaultButton()->text() : QString();
+                QTest::keyClick(&box, static_cast<Qt::Key>(key));
+            });
+        };
+        EXPECT_EQ(real.Show(NotFormingQuestion, ApplicationTitle, TMsgIcon::Warning, TMsgButtons::YesNo,
+                            TMsgDefault::Second),
+                  TMsgResult::No)
+            << key;
+        EXPECT_EQ(defaultText.remove('&'), "No");
+    }
+    // The first button stays the default where none is chosen.
+    real.OnShowing = [&](QMessageBox& box) {
+        QTimer::singleShot(0, &box, [&box] { QTest::keyClick(&box, Qt::Key_Return); });
+    };
+    TMessageBoxes& asCore = real;
+    EXPECT_EQ(asCore.Show("Quit?", ApplicationTitle, TMsgIcon::Question, TMsgButtons::YesNo), TMsgResult::Yes);
+}
+
+// The issue's whole walk: servers from the simulator listed through the tracker, the lobby on a
+// real ngircd, a recorder as the game, double-clicks on the list as the user makes them.
+TEST_F(JoinGameWindowTest, DoubleClickingAServerStartsTheGameAndTellsTheLobby) {
+    TTempDir dir;
+    const fs::path folder = dir.Path() / "My Games" / "fs2";
+    fs::create_directories(folder);
+    const fs::path recorder = folder / "fs2_open", record = dir.Path() / "record.txt";
+    WriteRecorder(recorder, record);
+
+    TNgircdServer ngircd;
+    TLobbyBot bot(ngircd.Port(), "Wingman");
+    TGameSimProcess sim({R"(name="Alpha Squadron" mission="Ravana" players=3 state=9 flags=0x34)",
+                         R"(name="Busy Base" mission="Duel" players=2 state=129 flags=0x34)",
+                         R"(name="Evil\x0d\x0aQUIT :pwned" mission="Trap" players=1 state=9 flags=0x34)"});
+    Args trackerArgs{"game=0"};
+    for (int p : sim.Ports()) trackerArgs.push_back("server=127.0.0.1:" + std::to_string(p));
+    TTrackerSimProcess tracker(trackerArgs);
+
+    EnableGames(true, false, false, false);
+    SetString("FSPath", recorder.string());
+    SetString("FSCmd", R"(-mod "Media VPs" -window)");
+    SetString("Nickname", "Pilot");
+    TMainWindowOptions o;
+    o.Args = {"corvanegv", "-developer"};  // no automatic connect: the test clicks it
+    o.Tracker = {"127.0.0.1", tracker.BasePort()};
+    o.ChatHost = "127.0.0.1";
+    o.ChatPort = ngircd.PortText();
+    o.StatusPort = 0;
+    o.Boxes = &boxes;
+    w = std::make_unique<TCorvaneGVMF>(loop, key, o);
+    w->show();
+    w->PageControl1->setCurrentIndex(1);
+    w->btnChatConnection->click();
+    TGameList& list = w->Games().lvFSGames();
+    ASSERT_TRUE(Pump([&] { return list.Count() == 3 && !bot.HeardFromOthers(" JOIN ").empty(); }, 15000))
+        << list.Count() << " rows; " << ngircd.Log();
+
+    QTreeView* view = w->tsGames->List(0);
+    auto doubleClick = [&](const std::string& serverStart) {
+        int row = -1;
+        for (int i = 0; i < list.Count(); ++i)
+            if (list.Row(i).Server.starts_with(serverStart)) row = i;
+        ASSERT_GE(row, 0) << serverStart;
+        const QModelIndex index = view->model()->index(row, 2);
+        view->scrollTo(index);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    };
+    auto portOf = [&](int i) { return "127.0.0.1:" + std::to_string(sim.Ports()[static_cast<std::size_t>(i)]); };
+    auto announcements = [&] { return bot.HeardFromOthers(" PRIVMSG #Lobby_20 :"); };
+
+    // Forming: started in its folder with -connect and the extra parameters, lobby told.
+    doubleClick("Alpha");
+    ASSERT_TRUE(Pump([&] { return ReadFile(record).ends_with("end\n") && !announcements().empty(); }, 10000))
+        << "record: " << ReadFile(record) << "\nboxes: " << boxes.Shown.size() << "\nlobby: " << bot.Heard.size()
+        << "\nchat: " << w->RichEdit1->toPlainText().toStdString();
+    auto started = Lines(ReadFile(record));
+    ASSERT_EQ(started.size(), 8u) << ReadFile(record);
+    EXPECT_EQ(started[0], "cwd=" + folder.string());
+    EXPECT_EQ(Args(started.begin() + 1, started.begin() + 6),
+              (Args{"arg=-connect", "arg=" + portOf(0), "arg=-mod", "arg=Media VPs", "arg=-window"}));
+    // Detached: its own session, so the end of ours is not the end of the game.
+    EXPECT_NE(started[6], "sid=" + std::to_string(::getsid(0)));
+    EXPECT_TRUE(announcements()[0].ends_with(std::string(" PRIVMSG #Lobby_20 :\x01\x02\x03\x04" "Alpha Squadron")))
+        << Escaped(announcements()[0]);
+    EXPECT_TRUE(w->isMinimized());
+    EXPECT_TRUE(boxes.Shown.empty());
+    w->showNormal();
+
+    // Playing: asked first; No starts nothing and tells no one.
+    boxes.Answer = TMsgResult::No;
+    doubleClick("Busy");
+    ASSERT_TRUE(Pump([&] { return boxes.Shown.size() == 1; }));
+    EXPECT_EQ(boxes.Shown[0].Text, NotFormingQuestion);
+    EXPECT_EQ(boxes.Shown[0].Default, TMsgDefault::Second);
+
+    // A hostile name: one clean line, and the session goes on.
+    doubleClick("Evil");
+    ASSERT_TRUE(Pump([&] { return announcements().size() == 2 && Lines(ReadFile(record)).size() == 16; }, 10000));
+    Drain(qtLoop, 300);
+    EXPECT_EQ(announcements().size(), 2u);
+    EXPECT_TRUE(announcements()[1].ends_with(std::string(" PRIVMSG #Lobby_20 :\x01\x02\x03\x04" "EvilQUIT :pwned")))
+        << Escaped(announcements()[1]);
+    EXPECT_TRUE(bot.HeardFromOthers(" QUIT ").empty());
+    EXPECT_TRUE(w->IRCCli1().Connected());
+    EXPECT_EQ(Lines(ReadFile(record))[10], "arg=" + portOf(2));
+    EXPECT_EQ(boxes.Shown.size(), 1u);
+    w->showNormal();
+
+    // No game where the path points: the error box, nothing started or said.
+    w->Settings.FSPath = (folder / "gone").string();
+    doubleClick("Alpha");
+    ASSERT_TRUE(Pump([&] { return boxes.Shown.size() == 2; }));
+    EXPECT_EQ(boxes.Shown[1].Text, MissingExecutableError);
+    EXPECT_EQ(boxes.Shown[1].Icon, TMsgIcon::Error);
+    Drain(qtLoop, 300);
+    EXPECT_EQ(Lines(ReadFile(record)).size(), 16u);
+    EXPECT_EQ(announcements().size(), 2u);
+    EXPECT_FALSE(w->isMinimized());
+
+    // With a row selected, a double-click on empty space of the list joins that row.
+    w->Settings.FSPath = recorder.string();
+    const QRect last = view->visualRect(view->model()->index(list.Count() - 1, 0));
+    const QPoint below(last.center().x(), last.bottom() + 10);
+    ASSERT_FALSE(view->indexAt(below).isValid());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, below);
+    EXPECT_TRUE(Pump([&] { return Lines(ReadFile(record)).size() == 24; }, 10000)) << ReadFile(record);
+
+    w->btnChatConnection->click();
+    Pump([&] { return !w->IRCCli1().Connected(); });
+}
+
+}  // namespace
