@@ -122,16 +122,6 @@ TEST_F(ChatInputTest, OfflineLinesAreDroppedButThePingEchoAndItsValuesStay) {
     EXPECT_EQ(page.Input, "");
     EXPECT_EQ(input.LastSentLine, "/msg bob hi");
     EXPECT_EQ(page.Server.Lines.size(), 1u);
-
-    char c = '\r';
-    TChatInput::Edit1KeyPress(c);
-    EXPECT_EQ(c, 0);
-    c = 127;
-    TChatInput::Edit1KeyPress(c);
-    EXPECT_EQ(c, 0);
-    c = 'a';
-    TChatInput::Edit1KeyPress(c);
-    EXPECT_EQ(c, 'a');
 }
 
 TEST(CutUtf8, NeverEndsInsideACharacter) {
