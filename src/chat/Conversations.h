@@ -27,6 +27,9 @@ public:
 
     virtual std::string InputText() const = 0;
     virtual void SetInputText(const std::string& text) = 0;
+    // The caret as a byte position in InputText(); a view without a caret keeps it at the end.
+    virtual std::size_t InputCaret() const { return InputText().size(); }
+    virtual void SetInputCaret(std::size_t) {}
     virtual void FocusInput() = 0;
 
     virtual void SetConnectButton(const std::string& caption, bool enabled) = 0;

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -66,6 +67,8 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     anchors_ = new TAnchors(controls_.Client, controls_.Designed);
     session_ = std::make_unique<TChatSession>(client, conversations_, settings, random, host, port);
     messages_ = std::make_unique<TServerMessages>(client, conversations_);
+    input_ = std::make_unique<TChatInput>(client, conversations_, settings, Ping);
+    controls_.Edit1->installEventFilter(this);
 
     BindView(*controls_.RichEdit1);
 
@@ -229,6 +232,48 @@ bool TChatPage::ChatPageActive() const { return !controls_.ChatPageActive || con
 std::string TChatPage::InputText() const { return Bytes(controls_.Edit1->text()); }
 
 void TChatPage::SetInputText(const std::string& text) { controls_.Edit1->setText(ChatText(text)); }
+
+std::size_t TChatPage::InputCaret() const {
+    return Bytes(controls_.Edit1->text().left(controls_.Edit1->cursorPosition())).size();
+}
+
+void TChatPage::SetInputCaret(std::size_t caret) {
+    controls_.Edit1->setCursorPosition(static_cast<int>(ChatText(InputText().substr(0, caret)).size()));
+}
+
+bool TChatPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != controls_.Edit1 || event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+    const auto* press = static_cast<QKeyEvent*>(event);
+    const int key = press->key();
+    int code = 0;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        code = ChatKey::Return;
+    else if (key == Qt::Key_Up)
+        code = ChatKey::Up;
+    else if (key == Qt::Key_Down)
+        code = ChatKey::Down;
+    else if (key == Qt::Key_Backspace)
+        code = ChatKey::Back;
+    else if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        code = '0' + (key - Qt::Key_0);
+    if (code != 0) {
+        TShiftState shift = 0;
+        if (press->modifiers() & Qt::ShiftModifier) shift |= ssShift;
+        if (press->modifiers() & Qt::AltModifier) shift |= ssAlt;
+        if (press->modifiers() & Qt::ControlModifier) shift |= ssCtrl;
+        // A key whose handling failed was still one of ours: Qt must not act on it as well.
+        bool taken = true;
+        Guarded([&] { taken = input_->Edit1KeyDown(code, shift); });
+        if (taken) return true;
+    }
+    const QString text = press->text();
+    if (text.size() == 1 && text[0].unicode() < 128) {
+        char c = static_cast<char>(text[0].unicode());
+        TChatInput::Edit1KeyPress(c);
+        if (c == 0) return true;
+    }
+    return false;
+}
 
 void TChatPage::FocusInput() { controls_.Edit1->setFocus(); }
 

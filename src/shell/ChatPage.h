@@ -2,6 +2,7 @@
 // button) to the chat logic and the chat client.
 #pragma once
 
+#include "chat/ChatInput.h"
 #include "chat/ChatSession.h"
 #include "chat/Conversations.h"
 #include "chat/Links.h"
@@ -61,6 +62,7 @@ public:
     TConversations& Conversations() { return conversations_; }
     TChatSession& Session() { return *session_; }
     TServerMessages& Messages() { return *messages_; }
+    TChatInput& Input() { return *input_; }
     // The last /PING, set by the input line and read by the PONG line.
     TPingValues Ping;
 
@@ -83,8 +85,13 @@ public:
     bool ChatPageActive() const override;
     std::string InputText() const override;
     void SetInputText(const std::string& text) override;
+    std::size_t InputCaret() const override;
+    void SetInputCaret(std::size_t caret) override;
     void FocusInput() override;
     void SetConnectButton(const std::string& caption, bool enabled) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Guarded(const std::function<void()>& handler);
@@ -113,4 +120,5 @@ private:
     TConversations conversations_{*this};
     std::unique_ptr<TChatSession> session_;
     std::unique_ptr<TServerMessages> messages_;
+    std::unique_ptr<TChatInput> input_;
 };

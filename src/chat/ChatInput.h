@@ -1,0 +1,73 @@
+// TChatInput: the input line's keys, the typed commands, the last line and the ping values.
+#pragma once
+
+#include "chat/Conversations.h"
+#include "chat/IRCCli.h"
+#include "chat/PingValues.h"
+#include "settings/Settings.h"
+
+#include <cstddef>
+#include <string>
+
+// The keys the input line takes for itself, as virtual-key codes; digits are '0' to '9'.
+namespace ChatKey {
+inline constexpr int Back = 0x08;
+inline constexpr int Return = 0x0D;
+inline constexpr int Up = 0x26;
+inline constexpr int Down = 0x28;
+}  // namespace ChatKey
+
+// The held modifiers of a key press.
+using TShiftState = unsigned;
+inline constexpr TShiftState ssShift = 1;
+inline constexpr TShiftState ssAlt = 2;
+inline constexpr TShiftState ssCtrl = 4;
+
+class TChatInput {
+public:
+    // All four must outlive the input; ping is where the PONG line reads the last /PING.
+    TChatInput(TIRCCli& client, TConversations& conversations, const TSettings& settings, TPingValues& ping)
+        : client_(client), conversations_(conversations), settings_(settings), ping_(ping) {}
+
+    // True when the key was taken here; every other key is the input line's normal editing.
+    bool Edit1KeyDown(int key, TShiftState shift);
+    // Clears the characters that Enter and Control+Backspace would leave in the input.
+    static void Edit1KeyPress(char& key);
+
+    // The input's text, or a shortcut's, as the user finished it. CR, LF and NUL end a line:
+    // a pasted block is handled one line after the other, each exactly as if typed alone.
+    void HandleText(const std::string& text);
+
+    std::string LastSentLine;
+    bool LineRecalled = false;
+
+    // The server drops a client that sends a longer line (CR LF not counted).
+    static constexpr std::size_t MaxLineBytes = 510;
+    // Room kept in a message for the ":nick!user@host " the server puts in front when it
+    // passes the message on, so that others get it whole; host names are at most this long.
+    static constexpr std::size_t MaxHostBytes = 63;
+
+private:
+    void HandleLine(const std::string& line);
+    void Said(const std::string& line);
+    void DeleteWordBeforeCaret();
+    std::string SelectedTabName() const;
+    // The longest start of text that fits after head in one message, cut between characters.
+    std::string MessageFit(const std::string& head, const std::string& text, std::size_t tail = 0) const;
+    void Send(const std::string& line);
+
+    TIRCCli& client_;
+    TConversations& conversations_;
+    const TSettings& settings_;
+    TPingValues& ping_;
+};
+
+// Control+Backspace: the text and caret (in bytes) after deleting the word left of the caret.
+struct TWordDeletion {
+    std::string Text;
+    std::size_t Caret;
+};
+TWordDeletion DeleteWordBefore(const std::string& text, std::size_t caret);
+
+// The longest start of text of at most max bytes that does not end inside a UTF-8 character.
+std::string CutUtf8(const std::string& text, std::size_t max);
