@@ -65,7 +65,7 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     : controls_(controls), client_(client), opener_(opener ? *opener : desktopOpener_) {
     anchors_ = new TAnchors(controls_.Client, controls_.Designed);
     session_ = std::make_unique<TChatSession>(client, conversations_, settings, random, host, port);
-    messages_ = std::make_unique<TServerMessages>(client, conversations_);
+    messages_ = std::make_unique<TServerMessages>(client, conversations_, settings, Ping);
 
     BindView(*controls_.RichEdit1);
 
@@ -96,12 +96,17 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
                                      const std::vector<std::string>& parameters) {
         messages_->IRCCli1ServerMessage(sender, prefix, command, parameters);
     };
+    client_.OnInvite = [this](TIRCCli& sender, const std::string& nick, const std::string& user,
+                              const std::string& host, const std::string& channel, bool& accept) {
+        messages_->IRCCli1Invite(sender, nick, user, host, channel, accept);
+    };
 }
 
 TChatPage::~TChatPage() {
     client_.OnSessionConnected = nullptr;
     client_.OnSessionClosed = nullptr;
     client_.OnServerMessage = nullptr;
+    client_.OnInvite = nullptr;
     if (controls_.RichEdit1) controls_.RichEdit1->OnLinkClick = nullptr;
     for (auto& v : views_)
         if (v.View) v.View->OnLinkClick = nullptr;
