@@ -23,6 +23,9 @@ const QRect kUserListRect(657, 56, 136, 281);
 
 std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 
+// Names come from the server: an "&" in a channel or nick must show, not make an accelerator.
+QString TabText(const std::string& label) { return ChatText(label).replace('&', "&&"); }
+
 }  // namespace
 
 // One user list widget, told every change of its list in order.
@@ -209,7 +212,7 @@ TUserListView& TChatPage::CreateUserList(const std::string& name) {
 
 void TChatPage::TabAdded(const std::string& label) {
     syncing_ = true;
-    controls_.TabControl1->addTab(ChatText(label));
+    controls_.TabControl1->addTab(TabText(label));
     syncing_ = false;
 }
 
@@ -220,7 +223,7 @@ void TChatPage::TabRemoved(int index) {
 }
 
 void TChatPage::TabLabelChanged(int index, const std::string& label) {
-    controls_.TabControl1->setTabText(index, ChatText(label));
+    controls_.TabControl1->setTabText(index, TabText(label));
 }
 
 void TChatPage::TabSelected(int index) {
