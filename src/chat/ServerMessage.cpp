@@ -1,12 +1,24 @@
-// TServerMessages: welcome, JOIN, names reply and the generic rule.
+// TServerMessages: the dispatch of server lines, the banners, topics, ping replies, messages,
+// the generic rule, the developer dump and the invitation.
 #include "chat/ServerMessage.h"
 
+#include <charconv>
 #include <ctime>
 
 std::string SenderOf(const std::string& prefix) {
     if (prefix.size() < 2) return {};
     const std::size_t bang = prefix.find('!', 1);
     return prefix.substr(1, bang == std::string::npos ? std::string::npos : bang - 1);
+}
+
+std::string ElapsedSecondsText(std::int64_t start, std::int64_t now, std::int64_t frequency) {
+    if (frequency <= 0) return {};
+    const double seconds = static_cast<double>(now - start) / static_cast<double>(frequency);
+    char text[64];
+    // to_chars ignores the locale, which Qt sets from the environment: always a point.
+    const auto result = std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 1);
+    if (result.ec != std::errc()) return {};
+    return std::string(text, result.ptr);
 }
 
 std::string TServerMessages::Now() const {
@@ -19,50 +31,98 @@ std::string TServerMessages::Now() const {
     return text;
 }
 
+void TServerMessages::Notify() {
+    if (OnNotifyUserMessage) OnNotifyUserMessage();
+}
+
 void TServerMessages::IRCCli1ServerMessage(TIRCCli&, const std::string& APrefix, const std::string& ACommand,
                                            const std::vector<std::string>& Parameters) {
     const auto& p = Parameters;
-    if (ACommand == "366" || ACommand == "PING") return;
-    if (ACommand == "001") {
+    if (DeveloperMode && DeveloperMode()) DeveloperDump(APrefix, ACommand, p);
+
+    const std::string& c = ACommand;
+    const std::string nick = SenderOf(APrefix);
+    if (c == "366" || c == "PING") return;
+    if (c == "376") {
+        conversations_.AddLineToRichEdit("", "==========================================================", LineClass::Info);
+    } else if (c == "001") {
         client_.SendLine(std::string("JOIN ") + LobbyChannel);
         conversations_.AddLineToRichEdit("", p.at(0), LineClass::Info);
-        return;
-    }
-    if (ACommand == "353") {
+    } else if (c == "332") {
+        conversations_.AddLineToRichEdit(p.at(1), "Topic is:   " + p.at(2), LineClass::Info);
+    } else if (c == "333") {
+        // The time stays as the server sends it, seconds since 1970.
+        const std::string line = "Set at " + p.at(3) + " by " + p.at(2);
+        conversations_.AddLineToRichEdit(p.at(1), "-", LineClass::Info);
+        conversations_.AddLineToRichEdit(p.at(1), line, LineClass::Info);
+    } else if (c == "353") {
         NamesReply(p.at(2), p.at(3));
-        return;
+    } else if (c == "375") {
+        conversations_.AddLineToRichEdit("", "==Message Of The Day======================================", LineClass::Info);
+    } else if (c == "JOIN") {
+        Join(nick, p);
+    } else if (c == "PART") {
+        Part(nick, p);
+    } else if (c == "QUIT") {
+        Quit(nick, p);
+    } else if (c == "MODE") {
+        Mode(nick, p);
+    } else if (c == "NICK") {
+        Nick(nick, p);
+    } else if (c == "PONG") {
+        Pong();
+    } else if (c == "PRIVMSG") {
+        PrivateMessage(nick, p);
+    } else {
+        Generic(c, p);
     }
-    if (ACommand == "JOIN") {
-        const std::string& channel = p.at(0);
-        const std::string nick = SenderOf(APrefix);
-        conversations_.AddLineToRichEdit(channel, nick + " has joined at " + Now(), LineClass::Event);
-        const int row = conversations_.FindRow(channel);
-        if (row < 0) return;
-        TUserList* list = conversations_.Row(row).UserList.get();
-        if (list && LVFindItem(*list, nick) < 0) list->Add(nick);
-        return;
-    }
-    Generic(ACommand, p);
 }
 
-void TServerMessages::NamesReply(const std::string& channel, const std::string& names) {
-    const int row = conversations_.FindRow(channel);
-    if (row < 0) return;
-    TUserList* list = conversations_.Row(row).UserList.get();
-    if (!list) return;
-    std::vector<std::string> captions;
-    std::string name;
-    for (char c : names) {
-        if (c != ' ') {
-            name += c;
-            continue;
-        }
-        // Two blanks in a row, or a blank at the end, name nobody.
-        if (!name.empty()) captions.push_back(name);
-        name.clear();
+void TServerMessages::DeveloperDump(const std::string& prefix, const std::string& command,
+                                    const std::vector<std::string>& p) {
+    std::string text = "==Server Message==========================================\r\n";
+    text += "Prefix: " + prefix + "\r\n";
+    text += "Command: " + command + "\r\n";
+    text += "Parameters:\r\n";
+    for (const std::string& parameter : p) text += parameter + "\r\n";
+    text += "=========================================================";
+    conversations_.AddLineToRichEdit("", text, LineClass::Info);
+}
+
+void TServerMessages::Pong() {
+    const std::string elapsed = ElapsedSecondsText(ping_.PingStart, PerformanceCounter(), ping_.PingFrequency);
+    // A reply that no /PING of ours asked for has nothing to be measured from.
+    if (elapsed.empty()) return;
+    const int selected = conversations_.SelectedTab();
+    const std::string tab = selected <= 0 ? std::string() : conversations_.TabLabel(selected);
+    conversations_.AddLineToRichEdit(tab, "[" + ping_.PingTarget + " PING reply]: " + elapsed + " sec",
+                                     LineClass::Ping);
+}
+
+void TServerMessages::PrivateMessage(const std::string& nick, const std::vector<std::string>& p) {
+    const std::string& target = p.at(0);
+    const std::string& text = p.at(1);
+    if (text.size() >= JoinMarker.size() && text.compare(0, JoinMarker.size(), JoinMarker) == 0) {
+        if (text.size() == JoinMarker.size())
+            conversations_.AddLineToRichEdit("", nick + " has launched FreeSpace at " + Now(), LineClass::Status);
+        else
+            conversations_.AddLineToRichEdit(
+                target, nick + " went play to \"" + text.substr(JoinMarker.size()) + "\" at " + Now(), LineClass::Status);
+        return;
     }
-    if (!name.empty()) captions.push_back(name);
-    list->Fill(std::move(captions));
+    if (!text.empty() && text.front() == '\x01' && text.back() == '\x01') {
+        const std::size_t blank = text.find(' ', 1);
+        const std::string request = text.substr(1, blank == std::string::npos ? std::string::npos : blank - 1);
+        // Other client-to-client requests are answered by nobody and shown nowhere.
+        if (request != "ACTION") return;
+        const std::string action = text.substr(blank + 1, text.size() - 1 - (blank + 1));
+        conversations_.AddLineToRichEdit(target, " * " + nick + " " + action, LineClass::Action);
+        if (target.starts_with('#')) Notify();
+        return;
+    }
+    const std::string& tab = target != settings_.Nickname ? target : nick;
+    conversations_.AddLineToRichEdit(tab, "[" + nick + "]   " + text, LineClass::Talk);
+    Notify();
 }
 
 void TServerMessages::Generic(const std::string& command, const std::vector<std::string>& parameters) {
@@ -76,4 +136,13 @@ void TServerMessages::Generic(const std::string& command, const std::vector<std:
         if (c < '0' || c > '9') numeric = false;
     if (!numeric && command != "NOTICE") text = command + ":   " + text;
     if (!text.empty()) conversations_.AddLineToRichEdit("", text, LineClass::Info);
+}
+
+void TServerMessages::IRCCli1Invite(TIRCCli&, const std::string& AFromNick, const std::string& AFromUser,
+                                    const std::string& AFromHost, const std::string& AChannel, bool&) {
+    for (const std::string& line :
+         {std::string("==Invite=================================================="), "FromNick: " + AFromNick,
+          "FromUser: " + AFromUser, "FromHost: " + AFromHost, "Channel: " + AChannel,
+          std::string("=========================================================")})
+        conversations_.AddLineToRichEdit("", line, LineClass::Info);
 }

@@ -1,39 +1,68 @@
-// TServerMessages: what the chat page does with each line the server sends.
+// TServerMessages: what the chat page does with each line the server sends, and with an invitation.
 #pragma once
 
 #include "chat/Conversations.h"
 #include "chat/IRCCli.h"
+#include "chat/PingValues.h"
+#include "settings/Settings.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
 inline constexpr const char* LobbyChannel = "#Lobby_20";
+// A lobby message that begins with these bytes announces that its sender started a game.
+inline constexpr std::string_view JoinMarker{"\x01\x02\x03\x04", 4};
 
-// For now: the welcome joins the lobby, a JOIN opens the channel's tab and lists the user, a
-// names reply fills the user list, the end of names and PING show nothing, and every other
-// line is shown in the server view by the generic rule.
+// Each server line is shown in the server view or its conversation, keeps the user lists in
+// step with joins, parts, quits, mode and nick changes, and raises OnNotifyUserMessage for
+// what other users say.
 class TServerMessages {
 public:
-    TServerMessages(TIRCCli& client, TConversations& conversations)
-        : client_(client), conversations_(conversations) {}
+    // settings.Nickname is the own nickname; a NICK of the user changes it in memory. ping is
+    // written by the input line's /PING and read by the PONG line. All must outlive this.
+    TServerMessages(TIRCCli& client, TConversations& conversations, TSettings& settings, const TPingValues& ping)
+        : client_(client), conversations_(conversations), settings_(settings), ping_(ping) {}
 
     // Raises std::out_of_range for a line with fewer parameters than its command needs; the
-    // client then drops that line alone.
+    // client then drops that line alone. Parameters are read before anything is written, so
+    // such a line leaves every view as it was.
     void IRCCli1ServerMessage(TIRCCli& sender, const std::string& APrefix, const std::string& ACommand,
                               const std::vector<std::string>& Parameters);
+    // Shows the invitation; Accept stays false, so it is never followed by a join.
+    void IRCCli1Invite(TIRCCli& sender, const std::string& AFromNick, const std::string& AFromUser,
+                       const std::string& AFromHost, const std::string& AChannel, bool& Accept);
 
+    // Right after another user's message or channel action was written into a view.
+    std::function<void()> OnNotifyUserMessage;
+    // Developer mode: every server line is also dumped whole into the server view.
+    std::function<bool()> DeveloperMode;
     // The local time of day as "14:05:09"; tests put a fixed clock here.
     std::function<std::string()> TimeText;
 
 private:
+    void DeveloperDump(const std::string& prefix, const std::string& command, const std::vector<std::string>& p);
+    void Join(const std::string& nick, const std::vector<std::string>& p);
+    void Part(const std::string& nick, const std::vector<std::string>& p);
     void NamesReply(const std::string& channel, const std::string& names);
+    void Quit(const std::string& nick, const std::vector<std::string>& p);
+    void Mode(const std::string& nick, const std::vector<std::string>& p);
+    void Nick(const std::string& nick, const std::vector<std::string>& p);
+    void Pong();
+    void PrivateMessage(const std::string& nick, const std::vector<std::string>& p);
     void Generic(const std::string& command, const std::vector<std::string>& parameters);
+    void Notify();
     std::string Now() const;
 
     TIRCCli& client_;
     TConversations& conversations_;
+    TSettings& settings_;
+    const TPingValues& ping_;
 };
 
 // The sender of a prefix: from its second character up to the first "!", or to its end.
 std::string SenderOf(const std::string& prefix);
+
+// Seconds between two counter readings, one digit after the point ("0.3", "12.0"), whatever
+// the locale. Empty when the frequency is not known (no /PING yet).
+std::string ElapsedSecondsText(std::int64_t start, std::int64_t now, std::int64_t frequency);

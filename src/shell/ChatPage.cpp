@@ -24,6 +24,9 @@ const QRect kUserListRect(657, 56, 136, 281);
 
 std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 
+// Names come from the server: an "&" in a channel or nick must show, not make an accelerator.
+QString TabText(const std::string& label) { return ChatText(label).replace('&', "&&"); }
+
 }  // namespace
 
 // One user list widget, told every change of its list in order.
@@ -66,7 +69,7 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     : controls_(controls), client_(client), opener_(opener ? *opener : desktopOpener_) {
     anchors_ = new TAnchors(controls_.Client, controls_.Designed);
     session_ = std::make_unique<TChatSession>(client, conversations_, settings, random, host, port);
-    messages_ = std::make_unique<TServerMessages>(client, conversations_);
+    messages_ = std::make_unique<TServerMessages>(client, conversations_, settings, Ping);
     input_ = std::make_unique<TChatInput>(client, conversations_, settings, Ping);
     controls_.Edit1->installEventFilter(this);
 
@@ -99,12 +102,17 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
                                      const std::vector<std::string>& parameters) {
         messages_->IRCCli1ServerMessage(sender, prefix, command, parameters);
     };
+    client_.OnInvite = [this](TIRCCli& sender, const std::string& nick, const std::string& user,
+                              const std::string& host, const std::string& channel, bool& accept) {
+        messages_->IRCCli1Invite(sender, nick, user, host, channel, accept);
+    };
 }
 
 TChatPage::~TChatPage() {
     client_.OnSessionConnected = nullptr;
     client_.OnSessionClosed = nullptr;
     client_.OnServerMessage = nullptr;
+    client_.OnInvite = nullptr;
     if (controls_.RichEdit1) controls_.RichEdit1->OnLinkClick = nullptr;
     for (auto& v : views_)
         if (v.View) v.View->OnLinkClick = nullptr;
@@ -207,7 +215,7 @@ TUserListView& TChatPage::CreateUserList(const std::string& name) {
 
 void TChatPage::TabAdded(const std::string& label) {
     syncing_ = true;
-    controls_.TabControl1->addTab(ChatText(label));
+    controls_.TabControl1->addTab(TabText(label));
     syncing_ = false;
 }
 
@@ -218,7 +226,7 @@ void TChatPage::TabRemoved(int index) {
 }
 
 void TChatPage::TabLabelChanged(int index, const std::string& label) {
-    controls_.TabControl1->setTabText(index, ChatText(label));
+    controls_.TabControl1->setTabText(index, TabText(label));
 }
 
 void TChatPage::TabSelected(int index) {

@@ -51,15 +51,18 @@ TQtSoundPlayer::TQtSoundPlayer(std::vector<std::string> searchDirs) : searchDirs
 TQtSoundPlayer::~TQtSoundPlayer() = default;
 
 void TQtSoundPlayer::Play(const std::string& path) {
+    if (sinceStart_.isValid() && sinceStart_.elapsed() < MinGapMs) return;
     const std::string file = FindSoundFile(path, searchDirs_);
     if (file.empty()) return;
     if (!effect_) effect_ = std::make_unique<QSoundEffect>();
-    effect_->stop();
+    effect_->stop();  // a long sound of the user's own still playing makes way
     std::error_code ec;
     fs::path full = fs::absolute(file, ec);
     if (ec) full = file;
     const QUrl url = QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(full.string())));
     if (effect_->source() != url) effect_->setSource(url);
     effect_->play();  // queued by Qt until the file has loaded; never blocks
+    sinceStart_.start();
+    ++starts_;
     lastFile_ = file;
 }

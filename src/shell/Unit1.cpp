@@ -155,6 +155,8 @@ void TCorvaneGVMF::BindChatPage() {
                       btnChatConnection, [this] { return PageControl1->currentIndex() == 0; },
                       [this](const std::function<void()>& handler) { Guarded(handler); }},
         *irc_, Settings, Random, options_.ChatHost, options_.ChatPort);
+    chat_->Messages().OnNotifyUserMessage = [this] { NotifyUserMessage(); };
+    chat_->Messages().DeveloperMode = [this] { return developerMode_; };
     // The selected tab is the chat's own; the strip's label may have lost bytes on the way.
     ShowConversation = [this](const std::string&, bool show) {
         TConversations& c = chat_->Conversations();

@@ -1,5 +1,5 @@
-// Server lines on the chat page: the welcome joins the lobby, JOIN and names fill the lobby tab,
-// everything else is shown by the generic rule.
+// Server lines on the chat page that a real server will not send on demand: topics, the join
+// marker alone, kicks, notices, errors, invitations, the developer dump and lines too short.
 #include "FakeChatPage.h"
 #include "chat/ServerMessage.h"
 #include "net/PollEventLoop.h"
@@ -18,15 +18,23 @@ protected:
                                         const std::vector<std::string>& params) {
             messages.IRCCli1ServerMessage(s, p, c, params);
         };
+        client.OnInvite = [this](TIRCCli& s, const std::string& n, const std::string& u, const std::string& h,
+                                 const std::string& c, bool& accept) { messages.IRCCli1Invite(s, n, u, h, c, accept); };
         messages.TimeText = [] { return std::string("14:05:09"); };
+        messages.OnNotifyUserMessage = [this] { ++notified; };
+        settings.Nickname = "alice";
+        client.SetNick("alice");
     }
 
     TPollEventLoop loop;
     TIRCCli client{loop};
     TFakeChatPage page;
     TConversations chat{page};
-    TServerMessages messages{client, chat};
+    TSettings settings;
+    TPingValues ping;
+    TServerMessages messages{client, chat, settings, ping};
     std::string sent;
+    int notified = 0;
 };
 
 }  // namespace
@@ -61,6 +69,8 @@ TEST_F(ServerMessageTest, WelcomeJoinsTheLobbyAndJoinAndNamesFillItsTab) {
 }
 
 TEST_F(ServerMessageTest, EveryOtherLineIsShownByTheGenericRule) {
+    chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
+    chat.Row(0).UserList->Fill({"@op", "bob"});
     client.DataArrived(":irc.test 372 alice :- Be nice\r\n"
                        ":irc.test NOTICE AUTH :*** Looking up your hostname\r\n"
                        "ERROR :Closing link\r\n"
@@ -71,6 +81,74 @@ TEST_F(ServerMessageTest, EveryOtherLineIsShownByTheGenericRule) {
                                           "KICK:   bob flooding", "NICKLEN=9 are supported"}));
     EXPECT_EQ(page.Server.Lines[0].Colour, (TColour{64, 64, 64}));
     EXPECT_TRUE(sent.empty());
+    // A kick is only shown: the kicked user stays listed.
+    EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"@op", "bob"}));
+    EXPECT_EQ(page.View("#Lobby_20")->Texts(), (Texts{"x"}));
+}
+
+TEST_F(ServerMessageTest, TopicRowsWriteToTheChannelWithTheTimeAsSent) {
+    client.DataArrived(":irc.test 332 alice #Lobby_20 :Welcome  pilots\r\n"
+                       ":irc.test 333 alice #Lobby_20 op!o@h 1700000000\r\n");
+    EXPECT_EQ(page.Tabs, (Texts{"<Server>", "#Lobby_20"}));
+    EXPECT_EQ(page.View("#Lobby_20")->Lines,
+              (std::vector<TFakeLine>{{"Topic is:   Welcome  pilots", TFontStyle::Regular, {64, 64, 64}},
+                                      {"-", TFontStyle::Regular, {64, 64, 64}},
+                                      {"Set at 1700000000 by op!o@h", TFontStyle::Regular, {64, 64, 64}}}));
+    EXPECT_TRUE(page.Server.Lines.empty());
+}
+
+TEST_F(ServerMessageTest, TheJoinMarkerAloneSaysTheSenderLaunchedTheGame) {
+    client.DataArrived(":bob!b@h PRIVMSG #Lobby_20 :\x01\x02\x03\x04\r\n");
+    EXPECT_EQ(page.Server.Lines,
+              (std::vector<TFakeLine>{{"bob has launched FreeSpace at 14:05:09", TFontStyle::Regular, {0, 0, 127}}}));
+    EXPECT_EQ(chat.RowCount(), 0);
+    // Three of its bytes are an ordinary message; a request other than ACTION shows nothing.
+    client.DataArrived(":bob!b@h PRIVMSG #Lobby_20 :\x01\x02\x03\r\n:bob!b@h PRIVMSG alice :\x01VERSION\x01\r\n");
+    EXPECT_EQ(page.View("#Lobby_20")->Texts(), (Texts{"[bob]   \x01\x02\x03"}));
+    EXPECT_EQ(chat.RowCount(), 1);
+    EXPECT_EQ(notified, 1);
+}
+
+TEST_F(ServerMessageTest, AnInvitationIsShownAndNeverJoined) {
+    client.DataArrived(":bob!~b@host.x INVITE alice :#side\r\n:bob!~b@host.x INVITE carl #side\r\n");
+    EXPECT_EQ(page.Server.Texts(),
+              (Texts{"==Invite==================================================", "FromNick: bob", "FromUser: ~b",
+                     "FromHost: host.x", "Channel: #side", "=========================================================",
+                     "INVITE:   #side", "INVITE:   #side"}));
+    EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(ServerMessageTest, DeveloperModeDumpsEachLineWholeBeforeItsRow) {
+    bool developer = true;
+    messages.DeveloperMode = [&] { return developer; };
+    client.DataArrived(":irc.test 366 alice #Lobby_20 :End of NAMES list\r\n");
+    ASSERT_EQ(page.Server.Lines.size(), 1u);
+    EXPECT_EQ(page.Server.Lines[0],
+              (TFakeLine{"==Server Message==========================================\r\nPrefix: :irc.test\r\n"
+                         "Command: 366\r\nParameters:\r\nalice\r\n#Lobby_20\r\nEnd of NAMES list\r\n"
+                         "=========================================================",
+                         TFontStyle::Regular,
+                         {64, 64, 64}}));
+    client.DataArrived("PING :x\r\n:irc.test 372 alice :- hi\r\n");
+    EXPECT_EQ(page.Server.Texts().back(), "- hi");
+    EXPECT_EQ(page.Server.Lines.size(), 4u);
+    developer = false;
+    client.DataArrived("PING :x\r\n");
+    EXPECT_EQ(page.Server.Lines.size(), 4u);
+}
+
+TEST_F(ServerMessageTest, APongIsMeasuredFromTheLastPingIntoTheSelectedTab) {
+    client.DataArrived(":irc.test PONG irc.test :bob\r\n");  // no /PING yet: nothing to measure
+    EXPECT_TRUE(page.Server.Lines.empty());
+    ping = {"bob", PerformanceCounter() - 2'500'000'000, PerformanceFrequency()};
+    chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
+    client.DataArrived(":irc.test PONG irc.test :bob\r\n");
+    EXPECT_EQ(page.View("#Lobby_20")->Lines.back(),
+              (TFakeLine{"[bob PING reply]: 2.5 sec", TFontStyle::Regular, {255, 0, 0}}));
+    chat.SelectChatTab(0);
+    client.DataArrived(":irc.test PONG irc.test :bob\r\n");
+    EXPECT_EQ(page.Server.Texts(), (Texts{"[bob PING reply]: 2.5 sec"}));
+    EXPECT_EQ(ElapsedSecondsText(0, 120'049, 10'000), "12.0");
 }
 
 TEST_F(ServerMessageTest, ALineMissingAParameterIsDroppedAlone) {
@@ -78,6 +156,17 @@ TEST_F(ServerMessageTest, ALineMissingAParameterIsDroppedAlone) {
     EXPECT_EQ(page.Server.Texts(), (Texts{"- next"}));
     EXPECT_EQ(chat.RowCount(), 0);
     EXPECT_EQ(sent, "JOIN #Lobby_20\r\n");  // the welcome joins before it reads its parameter
+
+    // Each short line leaves every view as it was; the line after it is still handled.
+    chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
+    chat.Row(0).UserList->Fill({"bob"});
+    client.DataArrived(":irc.test 333 alice #Lobby_20 op\r\n:op!o@h MODE #Lobby_20 +o\r\n:op!o@h MODE #Lobby_20\r\n"
+                       ":bob!b@h PRIVMSG #Lobby_20\r\n:bob!b@h QUIT\r\n:bob!b@h NICK\r\n:bob!b@h PART\r\n"
+                       ":irc.test 332 alice #Lobby_20\r\n:irc.test 372 alice :- last\r\n");
+    EXPECT_EQ(page.View("#Lobby_20")->Texts(), (Texts{"x"}));
+    EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"bob"}));
+    EXPECT_EQ(page.Server.Texts(), (Texts{"- next", "- last"}));
+    EXPECT_EQ(notified, 0);
 }
 
 TEST(ServerMessageSender, PrefixGivesTheNickOrTheServerName) {

@@ -190,6 +190,22 @@ TEST_F(ChatPageTest, CloseIsOfferedOnPrivateTabsOnly) {
     EXPECT_FALSE(page->ConversationView("carl")->isVisible());
 }
 
+TEST_F(ChatPageTest, AnAmpersandInANameShowsAndMakesNoKeyboardAccelerator) {
+    MakePage("6667");
+    TConversations& chat = page->Conversations();
+    chat.AddLineToRichEdit("&x", "x", LineClass::Talk);
+    chat.AddLineToRichEdit("&&y", "y", LineClass::Talk);
+    chat.SelectChatTab(0);
+    client.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&client));
+    QTest::keyClick(&client, Qt::Key_X, Qt::AltModifier);
+    QTest::keyClick(&client, Qt::Key_Y, Qt::AltModifier);
+    chat.SetTabLabel(1, "&z");  // as a nick change relabels a tab
+    QTest::keyClick(&client, Qt::Key_Z, Qt::AltModifier);
+    EXPECT_EQ(strip->currentIndex(), 0);
+    EXPECT_EQ(chat.SelectedTab(), 0);
+}
+
 TEST_F(ChatPageTest, LinkClicksFocusTheInputLineAndOpenOnlySafeLinks) {
     MakePage("6667");
     page->Conversations().AddLineToRichEdit("#a", "see www.x.org or file:///bin/sh", LineClass::Talk);

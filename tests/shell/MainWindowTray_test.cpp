@@ -54,7 +54,9 @@ TEST_F(MainWindowTrayTest, MessageInTheTrayThenBackByAPressOnTheIcon) {
     ASSERT_TRUE(Pump([&] { return !w->isVisible(); }));
     EXPECT_TRUE(w->CoolTrayIcon1->IconVisible());
 
-    w->NotifyUserMessage();  // fresh settings: notification and sound on, sound only when in the tray
+    // A lobby message notifies (fresh settings: notification and sound on, sound only when in
+    // the tray); a join announcement after it does not.
+    w->IRCCli1().DataArrived(":bob!b@h PRIVMSG #Lobby_20 :hi\r\n:bob!b@h PRIVMSG #Lobby_20 :\x01\x02\x03\x04" "A\r\n");
     EXPECT_EQ(w->CoolTrayIcon1->IconIndex(), 1);
     EXPECT_EQ(sound->played, (std::vector<std::string>{"new_msg.wav"}));
 

@@ -143,6 +143,10 @@ TEST_F(MainWindowTest, DeveloperSwitchIsMatchedWholeAndIgnoringCase) {
         Make({"corvanegv", "--config-dir", "x", c.Arg});
         EXPECT_EQ(w->DeveloperMode(), c.Developer) << c.Arg;
         EXPECT_EQ(!w->tsGames->Button2()->isHidden(), c.Developer) << c.Arg;
+        // An end of names shows nothing, except as the developer's dump.
+        const auto before = ServerViewLines().size();
+        w->IRCCli1().DataArrived(":irc.test 366 Ann #Lobby_20 :End\r\n");
+        EXPECT_EQ(ServerViewLines().size() - before, c.Developer ? 8u : 0u) << c.Arg;
         w.reset();
     }
 }
