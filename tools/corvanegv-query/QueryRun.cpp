@@ -120,11 +120,19 @@ int RunQuery(const TQueryOptions& options, std::ostream& out, std::ostream& err)
     }
 
     auto answered = [&](const TTarget& t) { return page.FindServerInLists(t.Address, t.Port) != nullptr; };
+    // Checked after every turn of the loop: a cursor over the targets keeps that cheap with
+    // thousands of servers, and a full pass confirms the end.
+    std::size_t cursor = 0;
     loop.RunUntil(
         [&] {
             if (check && !check->Idle()) return false;
-            for (const TTarget& t : targets)
-                if (!answered(t)) return false;
+            while (cursor < targets.size() && answered(targets[cursor])) ++cursor;
+            if (cursor < targets.size()) return false;
+            for (std::size_t i = 0; i < targets.size(); ++i)
+                if (!answered(targets[i])) {
+                    cursor = i;
+                    return false;
+                }
             return true;
         },
         std::chrono::milliseconds(static_cast<long long>(options.TimeoutSeconds * 1000)));

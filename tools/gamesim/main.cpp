@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ struct TPending {
 
 class TSimulator {
 public:
+    // Replies thrown away at random, in percent: a lossy network for the benchmarks.
+    explicit TSimulator(double dropPercent) : drop_(dropPercent / 100.0), rng_(std::random_device{}()) {}
     ~TSimulator() {
         for (auto& [port, s] : servers_) ::close(s.fd);
     }
@@ -185,6 +188,7 @@ private:
             ++s.queries;
             const std::string reply = BuildReply(s.config);
             if (reply.empty()) continue;
+            if (drop_ > 0 && std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < drop_) continue;
             if (s.config.mode == TReplyMode::Late)
                 pending_.emplace(Clock::now() + std::chrono::milliseconds(s.config.lateMs),
                                  TPending{{}, port, from, reply});
@@ -205,6 +209,8 @@ private:
         }
     }
 
+    double drop_;
+    std::mt19937 rng_;
     std::map<int, TServer> servers_;
     std::multimap<Clock::time_point, TPending> pending_;
     std::string input_;
@@ -212,8 +218,10 @@ private:
 
 void Usage() {
     std::cout
-        << "usage: corvanegv-gamesim [--config FILE] [--server 'WORDS'] [--many N] [--exit-on-eof]\n"
-           "Simulated game servers on 127.0.0.1, one UDP port each, answering status queries.\n"
+        << "usage: corvanegv-gamesim [--config FILE] [--server 'WORDS'] [--many N] [--drop PERCENT]\n"
+           "                         [--exit-on-eof]\n"
+           "Simulated game servers on 127.0.0.1, one UDP port each, answering status queries;\n"
+           "--drop throws that share of the replies away at random.\n"
            "Server words (config lines; # starts a comment):\n"
            "  port=0 name=\"Alpha Squadron\" file=\"mission1.fs2\" mission=\"Operation X\"\n"
            "  players=3 state=129 flags=0x34 extra=\"...\" mode=normal|silent|late=MS|short|\n"
@@ -228,6 +236,7 @@ void Usage() {
 int main(int argc, char** argv) {
     std::vector<TServerConfig> configs;
     bool exitOnEof = false;
+    double dropPercent = 0;
     auto addLine = [&configs](const std::string& line, const std::string& where) {
         const std::size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string::npos || line[first] == '#') return true;
@@ -261,6 +270,13 @@ int main(int argc, char** argv) {
                 if (!addLine(line, path + ":" + std::to_string(lineNo))) return 2;
         } else if (a == "--server" && hasValue) {
             if (!addLine(argv[++i], "--server")) return 2;
+        } else if (a == "--drop" && hasValue) {
+            char* end = nullptr;
+            dropPercent = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(dropPercent >= 0 && dropPercent <= 100)) {
+                std::cerr << "gamesim: --drop takes a percentage from 0 to 100\n";
+                return 2;
+            }
         } else if (a == "--many" && hasValue) {
             const int n = std::atoi(argv[++i]);
             for (int k = 1; k <= n; ++k) {
@@ -292,7 +308,7 @@ int main(int argc, char** argv) {
     sigdelset(&unblocked, SIGTERM);
     sigdelset(&unblocked, SIGINT);
 
-    TSimulator sim;
+    TSimulator sim(dropPercent);
     for (const auto& c : configs) {
         std::string error;
         if (sim.Add(c, error) == 0) {

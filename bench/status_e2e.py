@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""End-to-end status benchmark: N simulated game servers over the four game types, listed by
+the program's own tracker walk and status queries (corvanegv-query, the code the program
+runs), against a bare send/receive loop over the same servers (status_raw_loop).
+
+Usage: bench/status_e2e.py [--build build] [--sizes 1000,10000] [--drops 0,5] [--runs 3]
+Everything runs on 127.0.0.1. Prints one line per case with the median wall times (process
+start to exit, for both), the servers listed and the ratio.
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def start(cmd, **kw):
+    return subprocess.Popen(cmd, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            text=True, **kw)
+
+
+def read_until(proc, word):
+    lines = []
+    for line in proc.stdout:
+        line = line.rstrip("\n")
+        if line == word:
+            return lines
+        lines.append(line)
+    raise RuntimeError("%s ended before '%s': %s" % (proc.args[0], word, proc.stderr.read()))
+
+
+def stop(proc):
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+def run_case(build, n, drop, runs, timeout):
+    tools = os.path.join(build, "tools")
+    gamesim = start([os.path.join(tools, "gamesim", "corvanegv-gamesim"), "--many", str(n), "--drop", str(drop)])
+    tracker = None
+    try:
+        servers = [l.split()[1] for l in read_until(gamesim, "ready") if l.startswith("server ")]
+        with tempfile.TemporaryDirectory() as tmp:
+            config = os.path.join(tmp, "tracker.conf")
+            with open(config, "w") as f:
+                for g in range(4):
+                    f.write("game=%d %s\n" % (g, " ".join("server=" + s for s in servers[g::4])))
+            tracker = start([os.path.join(tools, "trackersim", "corvanegv-trackersim"), "--config", config])
+            base = read_until(tracker, "ready")[0].split()[1]
+            # The simulator logs each request; nobody reads it from here on.
+            tracker.stdout.close()
+            listing = os.path.join(tmp, "servers.txt")
+            with open(listing, "w") as f:
+                f.write("\n".join(servers) + "\n")
+
+            program, raw = [], []
+            for _ in range(runs):
+                t0 = time.perf_counter()
+                q = subprocess.run([os.path.join(tools, "corvanegv-query", "corvanegv-query"), "--tracker", base,
+                                    "--games", "0,1,2,3", "--json", "--timeout", str(timeout)],
+                                   capture_output=True, text=True)
+                elapsed = time.perf_counter() - t0
+                listed = sum(1 for l in q.stdout.splitlines() if l.lstrip("[ ").startswith("{"))
+                program.append((elapsed, listed))
+
+                t0 = time.perf_counter()
+                with open(listing) as f:
+                    r = subprocess.run([os.path.join(build, "bench", "status_raw_loop"), str(timeout)], stdin=f,
+                                       capture_output=True, text=True)
+                elapsed = time.perf_counter() - t0
+                raw.append((elapsed, int(r.stdout.split()[1])))
+    finally:
+        stop(gamesim)
+        if tracker:
+            stop(tracker)
+
+    p_time = statistics.median(t for t, _ in program)
+    r_time = statistics.median(t for t, _ in raw)
+    print("N=%-6d drop=%g%%  program %7.1f ms, listed %s of %d | raw loop %7.1f ms, answered %s | ratio %.2f"
+          % (n, drop, p_time * 1000, "/".join(str(c) for _, c in program), n, r_time * 1000,
+             "/".join(str(c) for _, c in raw), p_time / r_time), flush=True)
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--build", default=os.path.join(here, "..", "build"))
+    ap.add_argument("--sizes", default="1000,10000")
+    ap.add_argument("--drops", default="0,5")
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--timeout", type=float, default=20)
+    a = ap.parse_args()
+    for drop in [float(d) for d in a.drops.split(",")]:
+        for n in [int(s) for s in a.sizes.split(",")]:
+            run_case(a.build, n, drop, a.runs, a.timeout)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
