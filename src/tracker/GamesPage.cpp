@@ -79,8 +79,10 @@ TGameRow* TGamesPage::lstGamesFindServer(const TGameList& list, const std::strin
 }
 
 TGameRow* TGamesPage::FindServerInLists(const std::string& address, const std::string& port) const {
+    // One key for the four lists: merges and retries ask this for thousands of servers.
+    const std::string key = ServerKey(address, port);
     for (const TGameList& l : lists_)
-        if (TGameRow* row = lstGamesFindServer(l, address, port)) return row;
+        if (TGameRow* row = l.FindKey(key)) return row;
     return nullptr;
 }
 

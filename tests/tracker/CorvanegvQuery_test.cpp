@@ -171,13 +171,17 @@ TEST(CorvanegvQuery, JsonHasExactlyTheKeysAndEscapesUnsafeBytes) {
 TEST(CorvanegvQuery, MalformedRepliesListNothing) {
     TGameSimProcess sim({"port=0 mode=short", "port=0 mode=badmagic", "port=0 mode=lenpast", "port=0 mode=huge",
                          "port=0 mode=truncated", R"(port=0 name="Fine")"});
-    std::vector<std::string> args{"--json", "--timeout", "1"};
+    std::vector<std::string> args{"--json", "--timeout", "1", "--timing"};
     for (int port : sim.Ports()) args.insert(args.end(), {"--server", Server(port)});
     TRun run = RunQueryTool(args);
     ASSERT_EQ(run.Exit, 0) << run.Err;
     ASSERT_EQ(Lines(run.Out).size(), 3u) << run.Out;
     EXPECT_NE(run.Out.find("\"server\": \"Fine\""), std::string::npos) << run.Out;
-    EXPECT_EQ(Lines(run.Err).size(), 5u) << run.Err;
+    const auto err = Lines(run.Err);
+    ASSERT_EQ(err.size(), 6u) << run.Err;
+    // The timing line comes first and counts only the server that gave a real reply.
+    EXPECT_TRUE(err[0].starts_with("corvanegv-query: listed 1 of 6 servers in ")) << err[0];
+    EXPECT_TRUE(err[0].ends_with(" ms")) << err[0];
 }
 
 TEST(CorvanegvQuery, AFailedBindIsReportedWithANonZeroExit) {

@@ -74,6 +74,7 @@ int RunQuery(const TQueryOptions& options, std::ostream& out, std::ostream& err)
         if (seen.insert(t).second) targets.push_back(t);
     }
 
+    const auto start = std::chrono::steady_clock::now();
     TPollEventLoop loop;
     TStderrBoxes boxes(err);
     std::unique_ptr<TNMUDP> udp;
@@ -137,6 +138,12 @@ int RunQuery(const TQueryOptions& options, std::ostream& out, std::ostream& err)
         },
         std::chrono::milliseconds(static_cast<long long>(options.TimeoutSeconds * 1000)));
 
+    if (options.Timing) {
+        const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const auto listed = std::count_if(targets.begin(), targets.end(), answered);
+        err << "corvanegv-query: listed " << listed << " of " << targets.size() << " servers in "
+            << static_cast<long long>(ms + 0.5) << " ms\n";
+    }
     if (check && !check->Idle()) err << "corvanegv-query: the tracker walk did not end within the timeout\n";
     if (check) {
         for (int g : options.Games)
