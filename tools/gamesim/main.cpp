@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -53,9 +54,11 @@ struct TPending {
 class TSimulator {
 public:
     // Replies thrown away at random, in percent: a lossy network for the benchmarks.
-    explicit TSimulator(double dropPercent) : drop_(dropPercent / 100.0), rng_(std::random_device{}()) {}
+    explicit TSimulator(double dropPercent)
+        : drop_(dropPercent / 100.0), rng_(std::random_device{}()), epfd_(::epoll_create1(EPOLL_CLOEXEC)) {}
     ~TSimulator() {
         for (auto& [port, s] : servers_) ::close(s.fd);
+        if (epfd_ >= 0) ::close(epfd_);
     }
 
     // Binds a new server; returns its port, or 0 with a message in error.
@@ -77,6 +80,16 @@ public:
             return 0;
         }
         config.port = ntohs(a.sin_port);
+        // Thousands of servers: the kernel keeps the set, so a turn costs what is ready, not
+        // what exists.
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u32 = static_cast<std::uint32_t>(config.port);
+        if (::epoll_ctl(epfd_, EPOLL_CTL_ADD, fd, &ev) != 0) {
+            error = std::string("epoll_ctl: ") + std::strerror(errno);
+            ::close(fd);
+            return 0;
+        }
         servers_[config.port] = TServer{config, fd, 0};
         std::cout << "server 127.0.0.1:" << config.port << " " << Printable(config.name) << "\n";
         return config.port;
@@ -108,6 +121,7 @@ public:
             if (it == servers_.end()) {
                 error = "no server on port" + rest;
             } else {
+                ::epoll_ctl(epfd_, EPOLL_CTL_DEL, it->second.fd, nullptr);
                 ::close(it->second.fd);
                 servers_.erase(it);
             }
@@ -127,12 +141,8 @@ public:
     // Waits for datagrams, the due late replies, standard input or a signal; one turn.
     void Turn(bool& stdinOpen, bool exitOnEof, const sigset_t& unblocked) {
         std::vector<pollfd> fds;
-        std::vector<int> ports;
         if (stdinOpen) fds.push_back({0, POLLIN, 0});
-        for (const auto& [port, s] : servers_) {
-            fds.push_back({s.fd, POLLIN, 0});
-            ports.push_back(port);
-        }
+        fds.push_back({epfd_, POLLIN, 0});
         timespec wait{1, 0};
         if (!pending_.empty()) {
             auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(pending_.begin()->first - Clock::now());
@@ -147,8 +157,11 @@ public:
                 if (fds[0].revents) ReadStdin(stdinOpen, exitOnEof);
                 i = 1;
             }
-            for (std::size_t k = 0; i < fds.size(); ++i, ++k)
-                if (fds[i].revents) Serve(ports[k]);
+            if (fds[i].revents) {
+                epoll_event ready[256];
+                const int m = ::epoll_wait(epfd_, ready, 256, 0);
+                for (int k = 0; k < m; ++k) Serve(static_cast<int>(ready[k].data.u32));
+            }
         }
         SendDue();
         std::cout.flush();
@@ -211,6 +224,7 @@ private:
 
     double drop_;
     std::mt19937 rng_;
+    int epfd_;
     std::map<int, TServer> servers_;
     std::multimap<Clock::time_point, TPending> pending_;
     std::string input_;
