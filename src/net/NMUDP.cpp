@@ -278,6 +278,11 @@ int TNMUDP::ReceiveBufferSize() const {
     return size;
 }
 
+bool TNMUDP::DatagramWaiting() const {
+    char byte;
+    return impl_->fd >= 0 && ::recv(impl_->fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0;
+}
+
 void TNMUDP::ReadDatagram(std::string& stream) const {
     if (impl_->lastCount < 0) throw UDPSockError(kStreamWriteError);
     stream.assign(impl_->buffer.data(), static_cast<std::size_t>(impl_->lastCount));

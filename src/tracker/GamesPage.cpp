@@ -37,7 +37,8 @@ TGamesPage::TGamesPage(TEventLoop& loop, TNMUDP& udp, TMessageBoxes& boxes)
         [this](const TQueuedQuery& query) { return SendQueued(query); },
         [this](const std::string& address, const std::string& port) {
             return FindServerInLists(address, port) != nullptr;
-        });
+        },
+        [this] { return udp_.DatagramWaiting(); });
 }
 
 TGamesPage::~TGamesPage() {

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 
-TStatusQueries::TStatusQueries(TEventLoop& loop, int inFlight, TSend send, TAnswered answered)
+TStatusQueries::TStatusQueries(TEventLoop& loop, int inFlight, TSend send, TAnswered answered,
+                               TUnread unread)
     : loop_(loop),
       inFlight_(std::max(inFlight, 1)),
       send_(std::move(send)),
       answered_(std::move(answered)),
+      unread_(std::move(unread)),
       tick_(loop, StatusQueryTickMs) {
     tick_.OnTimer = [this] { Tick(); };
 }
@@ -73,7 +75,9 @@ void TStatusQueries::ScheduleRetry(const TQueuedQuery& sent) {
 void TStatusQueries::Tick() {
     const auto now = Clock::now();
     const auto slot = std::chrono::milliseconds(StatusQuerySlotMs);
-    while (!slots_.empty() && slots_.front() + slot <= now) slots_.pop_front();
+    // Unread replies mean the reader lags, not that queries were lost: their slots stay taken.
+    if (!slots_.empty() && slots_.front() + slot <= now && !(unread_ && unread_()))
+        while (!slots_.empty() && slots_.front() + slot <= now) slots_.pop_front();
     while (!retries_.empty() && retries_.front().Due <= now) {
         TQueuedQuery query = std::move(retries_.front().Query);
         retries_.pop_front();

@@ -34,17 +34,20 @@ struct TQueuedQuery {
 };
 
 // Queries leave in the order they were queued. At most InFlight() may wait for their replies;
-// each datagram read frees one slot, a slot also frees itself after StatusQuerySlotMs. So the
-// replies of a burst never outnumber what the socket's receive buffer holds, and reading them
-// interleaves with sending on the same loop.
+// each datagram read frees one slot, and while nothing waits unread a slot also frees itself
+// after StatusQuerySlotMs. So the replies of a burst never outnumber what the socket's receive
+// buffer holds, even when the loop reads slower than replies come, and reading them interleaves
+// with sending on the same loop.
 class TStatusQueries {
 public:
     // Sends one query; false when no datagram went out (it then takes no slot).
     using TSend = std::function<bool(const TQueuedQuery& query)>;
     // Whether a server is listed, i.e. has answered since it was named.
     using TAnswered = std::function<bool(const std::string& address, const std::string& port)>;
+    // Whether replies wait unread in the socket.
+    using TUnread = std::function<bool()>;
 
-    TStatusQueries(TEventLoop& loop, int inFlight, TSend send, TAnswered answered);
+    TStatusQueries(TEventLoop& loop, int inFlight, TSend send, TAnswered answered, TUnread unread);
     ~TStatusQueries();
     TStatusQueries(const TStatusQueries&) = delete;
     TStatusQueries& operator=(const TStatusQueries&) = delete;
@@ -75,6 +78,7 @@ private:
     int inFlight_;
     TSend send_;
     TAnswered answered_;
+    TUnread unread_;
     std::deque<TQueuedQuery> queue_;
     std::deque<Clock::time_point> slots_;  // send times of the queries in flight, oldest first
     std::deque<TRetry> retries_;           // due times grow, since every delay is the same

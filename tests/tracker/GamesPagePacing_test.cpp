@@ -103,3 +103,27 @@ TEST_F(GamesPageTest, ANewServerIsAskedAgainWhileItStaysSilentAndOneThatAnswered
     ExpectNoQuery(answering);
     EXPECT_EQ(page->lvBtRLGames().Count(), 1);
 }
+
+TEST(StatusQueries, SlotsOfRepliesWaitingUnreadDoNotExpire) {
+    TPollEventLoop loop;
+    int sent = 0;
+    bool unread = true;
+    {
+        TStatusQueries queries(
+            loop, 2, [&](const TQueuedQuery&) { return ++sent, true; },
+            [](const std::string&, const std::string&) { return false; }, [&] { return unread; });
+        for (int i = 0; i < 5; ++i) queries.Queue({"127.0.0.1", std::to_string(i + 1), -1, 0});
+        EXPECT_EQ(sent, 2);
+        // The loop lags behind the replies: the window stays shut however long that lasts...
+        testing_support::Drain(loop, 4 * StatusQuerySlotMs);
+        EXPECT_EQ(sent, 2);
+        // ...each reply read lets one more go...
+        queries.Received();
+        ASSERT_TRUE(WaitFor(loop, [&] { return sent == 3; }));
+        // ...and once nothing waits, silent servers' slots free themselves.
+        unread = false;
+        ASSERT_TRUE(WaitFor(loop, [&] { return queries.Queued() == 0; }));
+        EXPECT_EQ(sent, 5);
+    }
+    EXPECT_EQ(loop.TimerCount(), 0u);
+}
