@@ -156,7 +156,8 @@ void TGamesPage::RefreshListServers(TGameList& list) {
     const int gameType = GameTypeOf(list);
     std::vector<TQueuedQuery> sweep;
     sweep.reserve(static_cast<std::size_t>(list.Count()));
-    for (int i = list.Count() - 1; i >= 0; --i) sweep.push_back({list.Row(i).Address(), list.Row(i).Port(), gameType, 0});
+    for (int i = list.Count() - 1; i >= 0; --i)
+        sweep.push_back({list.Row(i).Address(), list.Row(i).Port(), gameType, 0});
     for (TQueuedQuery& query : sweep) queries_->Queue(std::move(query));
 }
 

@@ -47,6 +47,8 @@ void TStatusQueries::Drain() {
     // A host name lookup inside a send runs other handlers; they may queue, but the outer
     // drain sends it.
     if (draining_) return;
+    // A program that is ending sends nothing more.
+    if (loop_.Terminated()) return;
     draining_ = true;
     struct TReset {
         bool& flag;
@@ -89,5 +91,5 @@ void TStatusQueries::Tick() {
 }
 
 void TStatusQueries::UpdateTimer() {
-    tick_.SetEnabled(!queue_.empty() || !slots_.empty() || !retries_.empty());
+    tick_.SetEnabled(!loop_.Terminated() && (!queue_.empty() || !slots_.empty() || !retries_.empty()));
 }
