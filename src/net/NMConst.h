@@ -9,6 +9,9 @@ namespace nmconst {
 inline constexpr std::size_t kReceiveBufferSize = 2048;
 // Payloads longer than this are refused: a peer with our receive buffer could not take them.
 inline constexpr std::size_t kSendBufferSize = 2048;
+// Receive buffer asked of the kernel, which may grant less: replies to a burst of status
+// queries queue here until the loop reads them.
+inline constexpr int kRequestedReceiveBuffer = 2 * 1024 * 1024;
 // Datagrams handled per readiness report, so that a flood cannot starve timers and other sockets.
 inline constexpr int kMaxDatagramsPerTurn = 64;
 // How long one pump of the loop may wait during a name lookup before re-checking termination.

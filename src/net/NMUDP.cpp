@@ -90,6 +90,9 @@ TNMUDP::~TNMUDP() {
 void TNMUDP::OpenSocket() {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) RaiseSocketError(errno);
+    // Best effort: the kernel caps the size, and the senders pace themselves to what it grants.
+    const int request = kRequestedReceiveBuffer;
+    (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &request, sizeof request);
     impl_->fd = fd;
     ++impl_->generation;
 }
@@ -266,6 +269,18 @@ void TNMUDP::ReceiveDatagrams() {
         // A lasting socket error would otherwise be reported a whole batch at a time.
         if (failed) return;
     }
+}
+
+int TNMUDP::ReceiveBufferSize() const {
+    int size = 0;
+    socklen_t len = sizeof size;
+    if (impl_->fd < 0 || ::getsockopt(impl_->fd, SOL_SOCKET, SO_RCVBUF, &size, &len) != 0) return 0;
+    return size;
+}
+
+bool TNMUDP::DatagramWaiting() const {
+    char byte;
+    return impl_->fd >= 0 && ::recv(impl_->fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0;
 }
 
 void TNMUDP::ReadDatagram(std::string& stream) const {

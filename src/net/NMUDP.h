@@ -46,6 +46,10 @@ public:
     void ReadDatagram(std::string& stream) const;
 
     const std::string& LastStatus() const { return status_; }
+    // Bytes the kernel grants the socket for datagrams waiting to be read; 0 when unknown.
+    int ReceiveBufferSize() const;
+    // Whether a datagram has arrived that the loop has not yet handed to OnDataReceived.
+    bool DatagramWaiting() const;
 
     // Turns a host name into an IPv4 address (network byte order); false when it cannot.
     // Runs on a helper thread and may outlive the component (an abandoned lookup finishes on

@@ -9,7 +9,11 @@ std::string ServerKey(const std::string& address, const std::string& port) {
 }
 
 TGameRow* TGameList::Find(const std::string& address, const std::string& port) const {
-    auto it = index_.find(ServerKey(address, port));
+    return FindKey(ServerKey(address, port));
+}
+
+TGameRow* TGameList::FindKey(const std::string& key) const {
+    auto it = index_.find(key);
     return it == index_.end() ? nullptr : it->second;
 }
 

@@ -51,6 +51,8 @@ public:
 
     // The row of a server, in constant time; null when the list has none.
     TGameRow* Find(const std::string& address, const std::string& port) const;
+    // The same by a ServerKey, for callers that look one server up in several lists.
+    TGameRow* FindKey(const std::string& key) const;
     // The position of a row of this list, in logarithmic time; -1 for a row of another list.
     int IndexOf(const TGameRow& row) const;
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <vector>
 
 namespace {
 
@@ -16,6 +17,12 @@ int PortValue(const std::string& text) {
     return value;
 }
 
+// Replies that may wait unread: what the socket's receive buffer holds at 2 KiB a datagram
+// (a status reply takes well under that), within sane bounds.
+int QueriesInFlight(int receiveBufferBytes) {
+    return std::clamp(receiveBufferBytes / 2048, 16, 256);
+}
+
 }  // namespace
 
 TGamesPage::TGamesPage(TEventLoop& loop, TNMUDP& udp, TMessageBoxes& boxes)
@@ -25,6 +32,13 @@ TGamesPage::TGamesPage(TEventLoop& loop, TNMUDP& udp, TMessageBoxes& boxes)
     };
     tmRefreshUDP_.OnTimer = [this] { tmRefreshUDPTimer(); };
     tmRefreshUDP_.SetEnabled(true);
+    queries_ = std::make_unique<TStatusQueries>(
+        loop_, QueriesInFlight(udp_.ReceiveBufferSize()),
+        [this](const TQueuedQuery& query) { return SendQueued(query); },
+        [this](const std::string& address, const std::string& port) {
+            return FindServerInLists(address, port) != nullptr;
+        },
+        [this] { return udp_.DatagramWaiting(); });
 }
 
 TGamesPage::~TGamesPage() {
@@ -66,8 +80,10 @@ TGameRow* TGamesPage::lstGamesFindServer(const TGameList& list, const std::strin
 }
 
 TGameRow* TGamesPage::FindServerInLists(const std::string& address, const std::string& port) const {
+    // One key for the four lists: merges and retries ask this for thousands of servers.
+    const std::string key = ServerKey(address, port);
     for (const TGameList& l : lists_)
-        if (TGameRow* row = lstGamesFindServer(l, address, port)) return row;
+        if (TGameRow* row = l.FindKey(key)) return row;
     return nullptr;
 }
 
@@ -120,38 +136,49 @@ void TGamesPage::CheckGamesFromPXO(std::unique_ptr<TAdvancedArray> table) {
             modTypes_.SetCell(r, 1, port);
             modTypes_.SetCell(r, 2, table->GetCell(i, 2));
         }
-        udp_.RemoteHost = address;
-        udp_.RemotePort = PortValue(port);
-        SendStatusQuery();
+        queries_->Queue({address, port, -1, FirstQueryRetries});
     }
     tmRefreshUDPTimer();
 }
 
-void TGamesPage::SendStatusQuery() {
+bool TGamesPage::SendStatusQuery() {
     try {
         udp_.SendDatagram(std::string(StatusQuery));
+        return true;
     } catch (...) {
         // A server that cannot be reached simply ages out of its list.
+        return false;
     }
 }
 
 void TGamesPage::RefreshListServers(TGameList& list) {
-    for (int i = list.Count() - 1; i >= 0; --i) {
-        TGameRow& row = list.Row(i);
-        udp_.RemoteHost = row.Address();
-        udp_.RemotePort = PortValue(row.Port());
-        if (row.Miss == "0") {
-            row.Miss = "1";
-        } else if (row.Miss == "1") {
-            row.Miss = "2";
-        } else if (row.Miss == "2") {
-            list.Delete(i);
+    // The rows as they stand now: the sends below may already delete rows of this list.
+    const int gameType = GameTypeOf(list);
+    std::vector<TQueuedQuery> sweep;
+    sweep.reserve(static_cast<std::size_t>(list.Count()));
+    for (int i = list.Count() - 1; i >= 0; --i)
+        sweep.push_back({list.Row(i).Address(), list.Row(i).Port(), gameType, 0});
+    for (TQueuedQuery& query : sweep) queries_->Queue(std::move(query));
+}
+
+bool TGamesPage::SendQueued(const TQueuedQuery& query) {
+    if (query.List >= 0) {
+        TGameList& list = lists_.at(static_cast<std::size_t>(query.List));
+        TGameRow* row = list.Find(query.Address, query.Port);
+        // Deleted by an earlier sweep's query since: this sweep would not have visited it.
+        if (!row) return false;
+        if (row->Miss == "0") {
+            row->Miss = "1";
+        } else if (row->Miss == "1") {
+            row->Miss = "2";
+        } else if (row->Miss == "2") {
+            list.Delete(list.IndexOf(*row));
             lvGamesDeletion(list);
         }
-        SendStatusQuery();
-        // A host name lookup inside the send runs other handlers, which may reshape the list.
-        i = std::min(i, list.Count());
     }
+    udp_.RemoteHost = query.Address;
+    udp_.RemotePort = PortValue(query.Port);
+    return SendStatusQuery();
 }
 
 void TGamesPage::tmRefreshUDPTimer() {
@@ -160,6 +187,7 @@ void TGamesPage::tmRefreshUDPTimer() {
 }
 
 void TGamesPage::NMUDP1DataReceived(TNMUDP& sender, int numberBytes, const std::string& fromIP, int port) {
+    queries_->Received();
     if (numberBytes < 0) return;
     std::string bytes;
     try {

@@ -5,6 +5,7 @@
 #include "net/Timer.h"
 #include "tracker/AdvArray.h"
 #include "tracker/GameList.h"
+#include "tracker/StatusQueries.h"
 #include "tracker/StatusReply.h"
 
 #include <array>
@@ -77,8 +78,12 @@ public:
     void lvGamesInsert(TGameList& sender);
     void lvGamesDeletion(TGameList& sender);
 
-    // Sends 00 E2 to the socket's RemoteHost:RemotePort; every error is swallowed.
-    void SendStatusQuery();
+    // Sends 00 E2 to the socket's RemoteHost:RemotePort; every error is swallowed. True when
+    // a datagram went out.
+    bool SendStatusQuery();
+    // Queues one query per row, bottom row first. A row's miss counter steps when its query
+    // leaves (it counts the queries sent since the last reply), so a long queue never turns
+    // into misses.
     void RefreshListServers(TGameList& list);
     void tmRefreshUDPTimer();
     void NMUDP1DataReceived(TNMUDP& sender, int numberBytes, const std::string& fromIP, int port);
@@ -88,10 +93,14 @@ public:
     void Button2Click();
 
     TTimer& tmRefreshUDP() { return tmRefreshUDP_; }
+    // The queries of merges and sweeps, sent paced.
+    const TStatusQueries& StatusQueries() const { return *queries_; }
 
 private:
     int TotalRows() const;
     void SetCaption(std::string caption);
+    // Sends one queued query; a sweep's query first steps its row's miss counter.
+    bool SendQueued(const TQueuedQuery& query);
 
     TEventLoop& loop_;
     TNMUDP& udp_;
@@ -100,4 +109,5 @@ private:
     std::unordered_map<std::string, int> modTypesIndex_;  // ServerKey -> arModTypes row
     std::string caption_ = "Corvane Games";
     TTimer tmRefreshUDP_;
+    std::unique_ptr<TStatusQueries> queries_;  // last: its sends reach into the lists
 };

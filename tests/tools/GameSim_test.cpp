@@ -166,3 +166,14 @@ TEST(GameSim, ReadsAConfigFileAndRejectsBadLines) {
         EXPECT_NE(std::string(e.what()).find("unknown key colour"), std::string::npos) << e.what();
     }
 }
+
+TEST(GameSim, DropThrowsAwayThatShareOfTheReplies) {
+    TGameSimProcess all({kAlpha}, {"--drop", "100"});
+    TUdpPeer peer;
+    EXPECT_EQ(Ask(peer, all.Ports()[0], 200), "");
+    EXPECT_EQ(all.Queries(all.Ports()[0]), 1) << "a dropped reply still counts its query";
+
+    TGameSimProcess none({kAlpha}, {"--drop", "0"});
+    EXPECT_EQ(Ask(peer, none.Ports()[0]), kAlphaReply);
+    EXPECT_THROW(TGameSimProcess({kAlpha}, {"--drop", "101"}), std::runtime_error);
+}

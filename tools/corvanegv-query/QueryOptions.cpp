@@ -7,9 +7,9 @@
 
 const char* const QueryUsage =
     "Usage: corvanegv-query --server HOST:PORT [--server HOST:PORT ...] [--timeout SECONDS]\n"
-    "                       [--json] [--local-port N]\n"
+    "                       [--json] [--local-port N] [--timing]\n"
     "       corvanegv-query --tracker ADDR[:BASEPORT] [--games 0,1,2,3] [--server HOST:PORT ...]\n"
-    "                       [--timeout SECONDS] [--json] [--local-port N]\n"
+    "                       [--timeout SECONDS] [--json] [--local-port N] [--timing]\n"
     "\n"
     "Asks game servers for their status over UDP, the way the games page of Corvane Games\n"
     "Viewer does, and prints the rows the page would list. With --tracker it first walks the\n"
@@ -25,6 +25,8 @@ const char* const QueryUsage =
     "                      earlier once the walk is over and every server has answered\n"
     "  --json              print one JSON array of objects instead of a table\n"
     "  --local-port N      local UDP port to send from and receive on (default: any free one)\n"
+    "  --timing            also print on standard error how long the walk and the answers took:\n"
+    "                      \"corvanegv-query: listed N of M servers in MS ms\"\n"
     "  --help              show this text\n"
     "\n"
     "Exit status: 0 when the query ran (silent servers and game types the tracker gave no\n"
@@ -85,6 +87,8 @@ bool ParseQueryOptions(const std::vector<std::string>& args, TQueryOptions& opti
             options.Help = true;
         } else if (a == "--json") {
             options.Json = true;
+        } else if (a == "--timing") {
+            options.Timing = true;
         } else if (a == "--server") {
             if (!value(v)) return false;
             TServerArg s;

@@ -18,6 +18,7 @@ struct TQueryOptions {
     std::vector<int> Games{0};  // game types to walk, in code order; FreeSpace 2 as a fresh install
     double TimeoutSeconds = 3.0;
     bool Json = false;
+    bool Timing = false;  // print how long listing took, for the benchmarks
     int LocalPort = 0;  // 0: an ephemeral port
     bool Help = false;
 };

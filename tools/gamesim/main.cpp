@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,8 +53,12 @@ struct TPending {
 
 class TSimulator {
 public:
+    // Replies thrown away at random, in percent: a lossy network for the benchmarks.
+    explicit TSimulator(double dropPercent)
+        : drop_(dropPercent / 100.0), rng_(std::random_device{}()), epfd_(::epoll_create1(EPOLL_CLOEXEC)) {}
     ~TSimulator() {
         for (auto& [port, s] : servers_) ::close(s.fd);
+        if (epfd_ >= 0) ::close(epfd_);
     }
 
     // Binds a new server; returns its port, or 0 with a message in error.
@@ -74,6 +80,16 @@ public:
             return 0;
         }
         config.port = ntohs(a.sin_port);
+        // Thousands of servers: the kernel keeps the set, so a turn costs what is ready, not
+        // what exists.
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u32 = static_cast<std::uint32_t>(config.port);
+        if (::epoll_ctl(epfd_, EPOLL_CTL_ADD, fd, &ev) != 0) {
+            error = std::string("epoll_ctl: ") + std::strerror(errno);
+            ::close(fd);
+            return 0;
+        }
         servers_[config.port] = TServer{config, fd, 0};
         std::cout << "server 127.0.0.1:" << config.port << " " << Printable(config.name) << "\n";
         return config.port;
@@ -105,6 +121,7 @@ public:
             if (it == servers_.end()) {
                 error = "no server on port" + rest;
             } else {
+                ::epoll_ctl(epfd_, EPOLL_CTL_DEL, it->second.fd, nullptr);
                 ::close(it->second.fd);
                 servers_.erase(it);
             }
@@ -124,12 +141,8 @@ public:
     // Waits for datagrams, the due late replies, standard input or a signal; one turn.
     void Turn(bool& stdinOpen, bool exitOnEof, const sigset_t& unblocked) {
         std::vector<pollfd> fds;
-        std::vector<int> ports;
         if (stdinOpen) fds.push_back({0, POLLIN, 0});
-        for (const auto& [port, s] : servers_) {
-            fds.push_back({s.fd, POLLIN, 0});
-            ports.push_back(port);
-        }
+        fds.push_back({epfd_, POLLIN, 0});
         timespec wait{1, 0};
         if (!pending_.empty()) {
             auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(pending_.begin()->first - Clock::now());
@@ -144,8 +157,11 @@ public:
                 if (fds[0].revents) ReadStdin(stdinOpen, exitOnEof);
                 i = 1;
             }
-            for (std::size_t k = 0; i < fds.size(); ++i, ++k)
-                if (fds[i].revents) Serve(ports[k]);
+            if (fds[i].revents) {
+                epoll_event ready[256];
+                const int m = ::epoll_wait(epfd_, ready, 256, 0);
+                for (int k = 0; k < m; ++k) Serve(static_cast<int>(ready[k].data.u32));
+            }
         }
         SendDue();
         std::cout.flush();
@@ -185,6 +201,7 @@ private:
             ++s.queries;
             const std::string reply = BuildReply(s.config);
             if (reply.empty()) continue;
+            if (drop_ > 0 && std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < drop_) continue;
             if (s.config.mode == TReplyMode::Late)
                 pending_.emplace(Clock::now() + std::chrono::milliseconds(s.config.lateMs),
                                  TPending{{}, port, from, reply});
@@ -205,6 +222,9 @@ private:
         }
     }
 
+    double drop_;
+    std::mt19937 rng_;
+    int epfd_;
     std::map<int, TServer> servers_;
     std::multimap<Clock::time_point, TPending> pending_;
     std::string input_;
@@ -212,8 +232,10 @@ private:
 
 void Usage() {
     std::cout
-        << "usage: corvanegv-gamesim [--config FILE] [--server 'WORDS'] [--many N] [--exit-on-eof]\n"
-           "Simulated game servers on 127.0.0.1, one UDP port each, answering status queries.\n"
+        << "usage: corvanegv-gamesim [--config FILE] [--server 'WORDS'] [--many N] [--drop PERCENT]\n"
+           "                         [--exit-on-eof]\n"
+           "Simulated game servers on 127.0.0.1, one UDP port each, answering status queries;\n"
+           "--drop throws that share of the replies away at random.\n"
            "Server words (config lines; # starts a comment):\n"
            "  port=0 name=\"Alpha Squadron\" file=\"mission1.fs2\" mission=\"Operation X\"\n"
            "  players=3 state=129 flags=0x34 extra=\"...\" mode=normal|silent|late=MS|short|\n"
@@ -228,6 +250,7 @@ void Usage() {
 int main(int argc, char** argv) {
     std::vector<TServerConfig> configs;
     bool exitOnEof = false;
+    double dropPercent = 0;
     auto addLine = [&configs](const std::string& line, const std::string& where) {
         const std::size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string::npos || line[first] == '#') return true;
@@ -261,6 +284,13 @@ int main(int argc, char** argv) {
                 if (!addLine(line, path + ":" + std::to_string(lineNo))) return 2;
         } else if (a == "--server" && hasValue) {
             if (!addLine(argv[++i], "--server")) return 2;
+        } else if (a == "--drop" && hasValue) {
+            char* end = nullptr;
+            dropPercent = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(dropPercent >= 0 && dropPercent <= 100)) {
+                std::cerr << "gamesim: --drop takes a percentage from 0 to 100\n";
+                return 2;
+            }
         } else if (a == "--many" && hasValue) {
             const int n = std::atoi(argv[++i]);
             for (int k = 1; k <= n; ++k) {
@@ -292,7 +322,7 @@ int main(int argc, char** argv) {
     sigdelset(&unblocked, SIGTERM);
     sigdelset(&unblocked, SIGINT);
 
-    TSimulator sim;
+    TSimulator sim(dropPercent);
     for (const auto& c : configs) {
         std::string error;
         if (sim.Add(c, error) == 0) {

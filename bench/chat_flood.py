@@ -1,0 +1,196 @@
+#!/usr/bin/env python3
+"""Chat flood benchmark: a bot floods the lobby of a private ngircd with messages while the
+program (offscreen) and weechat-headless, as a baseline IRC client, sit in the channel; prints
+the CPU seconds each spent on the flood and each one's peak memory.
+
+Usage: bench/chat_flood.py [--build build] [--messages 100000] [--rate 5000]
+Everything runs on 127.0.0.1. Needs ngircd and weechat-headless (Debian packages).
+"""
+import argparse
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+LOBBY = "#Lobby_20"
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def wait_port(port, seconds=10):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), 0.5).close()
+            return
+        except OSError:
+            time.sleep(0.1)
+    raise RuntimeError("nothing listens on port %d" % port)
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def peak_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    return 0
+
+
+class Bot:
+    def __init__(self, port, nick):
+        self.sock = socket.create_connection(("127.0.0.1", port))
+        self.buf = b""
+        self.pending = []
+        self.nick = nick
+        self.send("NICK %s\r\nUSER flood 0 * :flood bot\r\n" % nick)
+        self.wait_for(lambda l: l.split()[1:2] == ["001"])
+        self.send("JOIN %s\r\n" % LOBBY)
+
+    def send(self, text):
+        self.sock.sendall(text.encode())
+
+    def lines(self, timeout):
+        self.sock.settimeout(timeout)
+        try:
+            data = self.sock.recv(65536)
+        except (socket.timeout, BlockingIOError):
+            return []
+        if not data:
+            raise RuntimeError("the IRC server closed the bot's connection")
+        self.buf += data
+        *done, self.buf = self.buf.split(b"\r\n")
+        out = []
+        for raw in done:
+            line = raw.decode("utf-8", "replace")
+            if line.startswith("PING"):
+                self.send("PONG" + line[4:] + "\r\n")
+            out.append(line)
+        return out
+
+    def wait_for(self, pred, seconds=30):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if not self.pending:
+                self.pending = self.lines(0.5)
+            while self.pending:
+                line = self.pending.pop(0)
+                if pred(line):
+                    return line
+        raise RuntimeError("the bot waited in vain")
+
+    def members(self):
+        self.send("NAMES %s\r\n" % LOBBY)
+        names = []
+        while True:
+            line = self.wait_for(lambda l: l.split()[1:2] in (["353"], ["366"]))
+            if line.split()[1] == "366":
+                return names
+            names += line.split(":", 2)[2].split()
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--build", default=os.path.join(here, "..", "build"))
+    ap.add_argument("--messages", type=int, default=100000)
+    ap.add_argument("--rate", type=int, default=5000, help="messages per second the bot sends")
+    a = ap.parse_args()
+    for tool in ("ngircd", "weechat-headless"):
+        if not shutil.which(tool) and not os.path.exists("/usr/sbin/" + tool):
+            sys.exit("chat_flood: %s is missing (apt-get install %s)" % (tool, tool))
+
+    procs = []
+    with tempfile.TemporaryDirectory() as tmp:
+        try:
+            port = free_port()
+            conf = os.path.join(tmp, "ngircd.conf")
+            with open(conf, "w") as f:
+                f.write("[Global]\nName = flood.test\nInfo = flood\nAdminInfo1 = b\nAdminInfo2 = b\n"
+                        "AdminEMail = b@localhost\nListen = 127.0.0.1\nPorts = %d\nPidFile = %s\n"
+                        "MotdPhrase = \"flood\"\n[Limits]\nMaxConnectionsIP = 0\nMaxPenaltyTime = 0\n"
+                        "[Options]\nDNS = no\nIdent = no\nPAM = no\n" % (port, os.path.join(tmp, "ngircd.pid")))
+            ngircd = shutil.which("ngircd") or "/usr/sbin/ngircd"
+            procs.append(subprocess.Popen([ngircd, "--nodaemon", "--passive", "--config", conf],
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            wait_port(port)
+
+            program = subprocess.Popen(
+                [os.path.join(a.build, "src", "shell", "corvanegv"), "--tracker", "127.0.0.1:%d" % free_port(),
+                 "--chat-server", "127.0.0.1:%d" % port, "--config-dir", os.path.join(tmp, "program")],
+                env=dict(os.environ, QT_QPA_PLATFORM="offscreen"), stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL)
+            procs.append(program)
+            weechat = subprocess.Popen(
+                ["weechat-headless", "--dir", os.path.join(tmp, "weechat"), "-r",
+                 "/server add local 127.0.0.1/%d -notls;/set irc.server.local.nicks wcbase;"
+                 "/set irc.server.local.autojoin %s;/connect local" % (port, LOBBY)],
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            procs.append(weechat)
+
+            bot = Bot(port, "flooder")
+            deadline = time.time() + 30
+            while len(bot.members()) < 3:
+                if time.time() > deadline:
+                    raise RuntimeError("the program and weechat did not both join %s" % LOBBY)
+                time.sleep(0.5)
+            time.sleep(1)
+            before = {p: (cpu_seconds(p.pid), peak_kib(p.pid)) for p in (program, weechat)}
+
+            start = time.time()
+            batch = max(a.rate // 20, 1)
+            for i in range(0, a.messages, batch):
+                lines = "".join("PRIVMSG %s :message %d from the flood, see https://example.org/page/%d or "
+                                "www.example.com/%d\r\n" % (LOBBY, k, k, k)
+                                for k in range(i, min(i + batch, a.messages)))
+                bot.send(lines)
+                bot.lines(0)
+                wait = start + (i + batch) / a.rate - time.time()
+                if wait > 0:
+                    time.sleep(wait)
+            sent = time.time() - start
+
+            # Done when neither client's CPU time grows for two seconds.
+            last, quiet = None, 0
+            while quiet < 4:
+                time.sleep(0.5)
+                now = (cpu_seconds(program.pid), cpu_seconds(weechat.pid))
+                quiet = quiet + 1 if now == last else 0
+                last = now
+            members = bot.members()
+            print("%d messages in %.1f s (%d/s); still in %s: %d of 3" %
+                  (a.messages, sent, a.messages / sent, LOBBY, len(members)))
+            for name, p in (("corvanegv", program), ("weechat-headless", weechat)):
+                cpu0, peak0 = before[p]
+                print("%-17s CPU %6.2f s   peak memory %7.1f MiB (%.1f MiB before the flood)" %
+                      (name, cpu_seconds(p.pid) - cpu0, peak_kib(p.pid) / 1024, peak0 / 1024))
+            cpu_p = cpu_seconds(program.pid) - before[program][0]
+            cpu_w = cpu_seconds(weechat.pid) - before[weechat][0]
+            print("CPU ratio corvanegv / weechat-headless: %.2f" % (cpu_p / cpu_w if cpu_w else float("inf")))
+        finally:
+            for p in reversed(procs):
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
