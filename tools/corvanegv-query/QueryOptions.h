@@ -20,6 +20,7 @@ struct TQueryOptions {
     bool Json = false;
     int LocalPort = 0;  // 0: an ephemeral port
     bool Help = false;
+    bool Version = false;
 };
 
 extern const char* const QueryUsage;
