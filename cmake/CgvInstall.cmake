@@ -46,15 +46,17 @@ set(CPACK_PACKAGE_VENDOR "Corvane GV team")
 set(CPACK_PACKAGE_CONTACT "Corvane GV team <corvanegv@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "game server browser and lobby chat for FreeSpace 2 players")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Corvane Games Viewer lists the multiplayer servers of FreeSpace 2, Beyond the Red Line\n\
-Demo, Wing Commander Saga and Starfox that the game tracker announces, with each server's\n\
-live status, starts a game with a double-click and keeps the player in the lobby chat.\n\
-corvanegv-query asks game servers for their status from the command line.")
+    "Corvane Games Viewer lists the multiplayer servers of FreeSpace 2, Beyond\n\
+the Red Line Demo, Wing Commander Saga and Starfox that the game tracker\n\
+announces, with each server's live status, starts a game with a double-click\n\
+and keeps the player in the lobby chat. corvanegv-query asks game servers\n\
+for their status from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# Not "games": it starts games but is none (lintian: package-section-games-but-contains-no-game).
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.example.org/corvanegv/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
