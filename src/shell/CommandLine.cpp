@@ -17,6 +17,18 @@ const char* const CommandLineUsage =
     "  --help                   this text\n"
     "  --version                the program's version\n";
 
+std::string HelpText(const std::string& settingsFile, const std::string& soundFile) {
+    std::string text = CommandLineUsage;
+    text += "\nfiles:\n  settings       ";
+    text += settingsFile.empty() ? "none (set HOME or XDG_CONFIG_HOME, or give --config-dir)" : settingsFile;
+    text += "\n                 a Windows registry export (regedit .reg file) of the key\n"
+            "                 HKEY_LOCAL_MACHINE\\Software\\Volition\\FreeSpace2\\CorvaneGV\n"
+            "  message sound  ";
+    text += soundFile.empty() ? "new_msg.wav not found" : soundFile;
+    text += "\n";
+    return text;
+}
+
 int FindSwitch(const std::vector<std::string>& args, std::string_view sw) {
     const QString wanted = QString::fromLocal8Bit(sw.data(), static_cast<qsizetype>(sw.size())).toCaseFolded();
     for (std::size_t i = args.size(); i-- > 1;) {

@@ -29,6 +29,10 @@ struct TCommandLine {
 
 extern const char* const CommandLineUsage;
 
+// The usage followed by the files the program uses here: the settings file (empty: none, as
+// no configuration folder is known) and the message sound it found (empty: none found).
+std::string HelpText(const std::string& settingsFile, const std::string& soundFile);
+
 // Reads the options from args (args[0] is the program). Unknown arguments are ignored, as
 // the program always did; a known option with a bad value gives false and a message.
 bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& line, std::string& error);

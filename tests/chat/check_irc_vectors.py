@@ -21,7 +21,7 @@ def parse(ircparse, raw):
 def main():
     ircparse, folder = sys.argv[1], sys.argv[2]
     if not os.path.isdir(folder):
-        sys.exit(f"parser vectors not found at {folder} (they live in the shared folder beside the repository)")
+        sys.exit(f"parser vectors not found at {folder}")
     failures, checked = [], 0
 
     with open(os.path.join(folder, "msg-split.json"), encoding="utf-8") as f:

@@ -87,12 +87,17 @@ TEST(Program, HelpVersionAndBadOptions) {
     TTempDir dir;
     const fs::path out = dir.Path() / "output.txt";
     {
-        auto help = StartProgram({"--help"}, out);
+        auto help = StartProgram({"--help", "--config-dir", dir.Path().string()}, out);
         EXPECT_EQ(help.WaitExit(10000), 0);
     }
     const std::string usage = ReadFile(out);
     for (const char* option : {"-developer", "--tracker ADDR[:BASEPORT]", "--chat-server HOST[:PORT]", "--config-dir"})
         EXPECT_NE(usage.find(option), std::string::npos) << option << " in\n" << usage;
+    // The build folder's sound lies beside the program, where the search starts.
+    EXPECT_NE(usage.find("settings       " + (dir.Path() / "settings.reg").string() + "\n"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("message sound  " + std::string(CGV_BINARY_DIR) + "/src/shell/new_msg.wav\n"),
+              std::string::npos)
+        << usage;
     {
         auto version = StartProgram({"--version"}, out);
         EXPECT_EQ(version.WaitExit(10000), 0);

@@ -222,8 +222,11 @@ TEST(CorvanegvQuery, BadArgumentsAreRefusedAndHelpExplains) {
     TRun help = RunQueryTool({"--help"});
     EXPECT_EQ(help.Exit, 0);
     for (const char* word : {"--server HOST:PORT", "--timeout", "--json", "--local-port", "--tracker ADDR[:BASEPORT]",
-                             "--games"})
+                             "--games", "--version"})
         EXPECT_NE(help.Out.find(word), std::string::npos) << word;
+    TRun version = RunQueryTool({"--version"});
+    EXPECT_EQ(version.Exit, 0);
+    EXPECT_EQ(version.Out, "corvanegv-query 1.01\n");
 }
 
 TEST(CorvanegvQuery, TrackerWalkAsksTheNamedServersAndListsThemUnderTheirGameType) {

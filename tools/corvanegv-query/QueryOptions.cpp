@@ -10,6 +10,7 @@ const char* const QueryUsage =
     "                       [--json] [--local-port N] [--timing]\n"
     "       corvanegv-query --tracker ADDR[:BASEPORT] [--games 0,1,2,3] [--server HOST:PORT ...]\n"
     "                       [--timeout SECONDS] [--json] [--local-port N] [--timing]\n"
+    "       corvanegv-query --help | --version\n"
     "\n"
     "Asks game servers for their status over UDP, the way the games page of Corvane Games\n"
     "Viewer does, and prints the rows the page would list. With --tracker it first walks the\n"
@@ -28,6 +29,10 @@ const char* const QueryUsage =
     "  --timing            also print on standard error how long the walk and the answers took:\n"
     "                      \"corvanegv-query: listed N of M servers in MS ms\"\n"
     "  --help              show this text\n"
+    "  --version           show the version\n"
+    "\n"
+    "Files: none. It reads no settings file; corvanegv's settings (settings.reg under\n"
+    "$XDG_CONFIG_HOME/CorvaneGV or ~/.config/CorvaneGV) do not change what it asks.\n"
     "\n"
     "Exit status: 0 when the query ran (silent servers and game types the tracker gave no\n"
     "result for are named on standard error),\n"
@@ -85,6 +90,8 @@ bool ParseQueryOptions(const std::vector<std::string>& args, TQueryOptions& opti
         std::string v;
         if (a == "--help" || a == "-h") {
             options.Help = true;
+        } else if (a == "--version") {
+            options.Version = true;
         } else if (a == "--json") {
             options.Json = true;
         } else if (a == "--timing") {
@@ -131,7 +138,7 @@ bool ParseQueryOptions(const std::vector<std::string>& args, TQueryOptions& opti
             return false;
         }
     }
-    if (!options.Help && options.Servers.empty() && !options.UseTracker) {
+    if (!options.Help && !options.Version && options.Servers.empty() && !options.UseTracker) {
         error = "name at least one --server HOST:PORT or a --tracker";
         return false;
     }

@@ -21,6 +21,7 @@ struct TQueryOptions {
     bool Timing = false;  // print how long listing took, for the benchmarks
     int LocalPort = 0;  // 0: an ephemeral port
     bool Help = false;
+    bool Version = false;
 };
 
 extern const char* const QueryUsage;

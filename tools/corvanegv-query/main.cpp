@@ -1,6 +1,7 @@
 // corvanegv-query: asks game servers for their status and prints what the games page would list.
 #include "QueryOptions.h"
 #include "QueryRun.h"
+#include "shell/CommandLine.h"
 
 #include <iostream>
 
@@ -14,6 +15,10 @@ int main(int argc, char** argv) {
     }
     if (options.Help) {
         std::cout << QueryUsage;
+        return 0;
+    }
+    if (options.Version) {
+        std::cout << "corvanegv-query " << ProgramVersion << "\n";
         return 0;
     }
     return RunQuery(options, std::cout, std::cerr);

@@ -4,6 +4,7 @@
 #include "shell/CorvaneApplication.h"
 #include "shell/GuardedEventLoop.h"
 #include "shell/QtEventLoop.h"
+#include "shell/SoundPlayer.h"
 #include "shell/Unit1.h"
 
 #include <QGuiApplication>
@@ -19,8 +20,12 @@ int main(int argc, char** argv) {
         std::cerr << "corvanegv: " << error << "\n" << CommandLineUsage;
         return 2;
     }
+    const std::filesystem::path settingsPath =
+        line.ConfigDir.empty() ? SettingsFilePath() : std::filesystem::path(line.ConfigDir) / "settings.reg";
     if (line.Help) {
-        std::cout << CommandLineUsage;
+        // The sound's search starts beside the program, which only an application object knows.
+        QCoreApplication probe(argc, argv);
+        std::cout << HelpText(settingsPath.string(), FindSoundFile("new_msg.wav", SoundSearchDirs()));
         return 0;
     }
     if (line.Version) {
@@ -28,8 +33,6 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    const std::filesystem::path settingsPath =
-        line.ConfigDir.empty() ? SettingsFilePath() : std::filesystem::path(line.ConfigDir) / "settings.reg";
     if (settingsPath.empty()) {
         std::cerr << "corvanegv: no configuration folder (set HOME or XDG_CONFIG_HOME, or give --config-dir)\n";
         return 1;
@@ -42,6 +45,8 @@ int main(int argc, char** argv) {
     TCorvaneApplication app(argc, argv);
     QCoreApplication::setApplicationName("CorvaneGV");
     QCoreApplication::setApplicationVersion(ProgramVersion);
+    // Ties the windows to the installed menu entry (Wayland takes the icon from there).
+    QGuiApplication::setDesktopFileName("org.example.CorvaneGV");
     // The tray icon keeps nothing alive: closing the main window ends the program.
     app.setQuitOnLastWindowClosed(false);
 
