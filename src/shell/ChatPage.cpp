@@ -228,7 +228,7 @@ bool TChatPage::ChatPageActive() const { return !controls_.ChatPageActive || con
 
 std::string TChatPage::InputText() const { return Bytes(controls_.Edit1->text()); }
 
-void TChatPage::SetInputText(const std::string& text) { controls_.Edit1->setText(ChatText(text)); }
+void TChatPage::SetInputText(const std::string& text) { controls_.Edit1->setText(DecodeChatBytes(text)); }
 
 void TChatPage::FocusInput() { controls_.Edit1->setFocus(); }
 

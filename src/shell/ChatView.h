@@ -15,7 +15,8 @@ public:
 
     // Text is inserted as plain text with a character format, never read as markup. Bytes are
     // taken as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; control characters
-    // other than tab show as their visible pictures. The user's own selection is kept.
+    // other than tab show as their visible pictures, bidirectional controls as marks, and
+    // every line reads left to right. The user's own selection is kept.
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
     void SetVisible(bool visible) override { setVisible(visible); }
     int LineCount() const { return lines_; }
@@ -45,5 +46,8 @@ private:
     int pressedLink_ = -1;  // start of the link the left button went down on
 };
 
-// The same conversion AppendLine uses, for callers that show chat bytes elsewhere.
+// The same conversion AppendLine uses, for callers that show chat bytes elsewhere (names,
+// tab labels): bidirectional controls become visible marks such as "\u2039RLO\u203A".
 QString ChatText(const std::string& bytes);
+// Only the decoding (UTF-8, else Latin-1), for text the user edits and sends back.
+QString DecodeChatBytes(const std::string& bytes);

@@ -101,6 +101,26 @@ TEST_F(ChatViewTest, MarkupAndControlBytesAreShownLiterally) {
     EXPECT_EQ(view.document()->findBlockByNumber(3).text(), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
 }
 
+TEST_F(ChatViewTest, BidirectionalControlsShowAsMarksInLinesLinksAndNames) {
+    const std::string rlo = "\xE2\x80\xAE", lri = "\xE2\x81\xA6", rlm = "\xE2\x80\x8F";
+    // A link that would read "http://x.org/exe.jpg", and a name that would pass for another.
+    view.AppendLine("[" + rlo + "evil] see http://x.org/" + rlo + "gpj.exe" + lri + rlm, TFontStyle::Regular, {0, 0, 0});
+    view.AppendLine("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D [bob] hi", TFontStyle::Regular, {0, 0, 0});  // Hebrew first
+    EXPECT_EQ(view.document()->findBlockByNumber(0).text(),
+              QString::fromUtf8("[\u2039RLO\u203Aevil] see http://x.org/\u2039RLO\u203Agpj.exe\u2039LRI\u203A\u2039RLM\u203A"));
+    std::vector<QString> links;
+    for (const auto& f : Fragments(view, 0))
+        if (f.Link) links.push_back(f.Text);
+    EXPECT_EQ(links, (std::vector<QString>{"http://x.org/"}));
+    for (int b = 0; b < 2; ++b)
+        EXPECT_EQ(view.document()->findBlockByNumber(b).blockFormat().layoutDirection(), Qt::LeftToRight) << b;
+
+    // Names and tab labels take the same conversion; the input line keeps what the user typed.
+    EXPECT_EQ(ChatText("@ab" + rlo + "cd"), QString::fromUtf8("@ab\u2039RLO\u203Acd"));
+    EXPECT_EQ(ChatText("#caf\xe9"), QString::fromUtf8("#caf\xc3\xa9"));
+    EXPECT_EQ(DecodeChatBytes("x" + rlo + "y"), QString::fromUtf8("x\u202Ey"));
+}
+
 TEST_F(ChatViewTest, LineBreaksInsideOneCallBecomeLinesOfTheSameClass) {
     view.AppendLine("==Server Message==\r\nPrefix: :x\r\nCommand: 001\rlast\n", TFontStyle::Regular, {64, 64, 64});
     view.AppendLine("next", TFontStyle::Bold, {0, 0, 0});
