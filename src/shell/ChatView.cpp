@@ -104,6 +104,8 @@ TChatView::TChatView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     // Undo history would keep a second copy of everything ever shown.
     setUndoRedoEnabled(false);
+    // The oldest lines go first; cursors (the user's selection among them) move with the text.
+    setMaximumBlockCount(kMaxLines);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setMouseTracking(true);

@@ -19,7 +19,11 @@ public:
     // every line reads left to right. The user's own selection is kept.
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
     void SetVisible(bool visible) override { setVisible(visible); }
+    // Lines appended since the view was made; it keeps only the newest kMaxLines of them.
     int LineCount() const { return lines_; }
+    // About 4 MB of text and layout per full view: a whole evening of a busy channel, while a
+    // flood or a long night cannot grow the program without bound.
+    static constexpr int kMaxLines = 10000;
 
     struct TLinkHit {
         int Start = -1;  // document position, inclusive

@@ -162,6 +162,30 @@ TEST_F(ChatViewTest, LeftClickReportsTheLinkRightClickCopiesIt) {
     EXPECT_EQ(clicked.size(), 1u);
 }
 
+TEST_F(ChatViewTest, KeepsTheNewestLinesUpToItsCapAndTheUsersSelection) {
+    for (int i = 0; i < TChatView::kMaxLines; ++i)
+        view.AppendLine("line " + std::to_string(i), TFontStyle::Regular, {0, 0, 0});
+    // The user selects a line in the middle to copy it.
+    QTextCursor selection(view.document()->findBlockByNumber(3000));
+    selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    view.setTextCursor(selection);
+    ASSERT_EQ(view.textCursor().selectedText(), "line 3000");
+
+    for (int i = 0; i < 2500; ++i) view.AppendLine("more " + std::to_string(i), TFontStyle::Bold, {0, 0, 0});
+    EXPECT_EQ(view.LineCount(), TChatView::kMaxLines + 2500);
+    EXPECT_EQ(view.document()->blockCount(), TChatView::kMaxLines);
+    EXPECT_EQ(view.document()->firstBlock().text(), "line 2500");
+    EXPECT_EQ(view.document()->lastBlock().text(), "more 2499");
+    EXPECT_TRUE(Fragments(view, TChatView::kMaxLines - 1)[0].Bold) << "the newest line keeps its format";
+    EXPECT_EQ(view.textCursor().selectedText(), "line 3000") << "the selection moves with its text";
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+
+    // Once its line is dropped the selection goes with it, and nothing else is selected.
+    for (int i = 0; i < 1000; ++i) view.AppendLine("last", TFontStyle::Regular, {0, 0, 0});
+    EXPECT_EQ(view.document()->firstBlock().text(), "line 3500");
+    EXPECT_EQ(view.textCursor().selectedText(), "");
+}
+
 TEST_F(ChatViewTest, StaysAtTheNewestLineThroughAHundredThousandLines) {
     QElapsedTimer timer;
     timer.start();
