@@ -122,11 +122,11 @@ void TIRCCli::Stop() {
 
 void TIRCCli::SendLine(const std::string& text) {
     // A CR or LF inside text (a lone one stays inside a received line, and is echoed back in a
-    // PONG) would end the line early at the server and run the rest as a command nobody sent;
-    // a zero byte would cut it. Each becomes a blank.
+    // PONG) would end the line early at the server and run the rest as a command nobody sent.
+    // Each becomes a blank; every other byte passes unchanged.
     std::string bytes = text;
     for (char& c : bytes)
-        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+        if (c == '\r' || c == '\n') c = ' ';
     bytes += "\r\n";
     if (OfflineWire) {
         OfflineWire(bytes);
