@@ -106,8 +106,10 @@ std::vector<TLinkSpan> FindLinks(std::string_view text) {
 bool MayOpenLink(std::string_view link) {
     for (std::string_view p : {"http:", "https:", "ftp:", "mailto:", "www."})
         if (StartsWithNoCase(link, p) && link.size() > p.size()) {
-            for (char c : link)
-                if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+            for (std::size_t i = 0; i < link.size(); ++i)
+                if (static_cast<unsigned char>(link[i]) <= 0x20 || link[i] == 0x7F ||
+                    BidiControlLength(link.substr(i)) > 0)
+                    return false;
             return true;
         }
     return false;

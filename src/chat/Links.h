@@ -21,7 +21,7 @@ std::vector<TLinkSpan> FindLinks(std::string_view text);
 
 // Links are text anyone in the chat can send, and the desktop would start a program for a
 // file: address or a custom scheme. Only http, https and ftp links, www. addresses and mailto:
-// addresses are opened.
+// addresses are opened, and none that holds a blank, a control or a bidirectional control.
 bool MayOpenLink(std::string_view link);
 
 // The address handed to the desktop for a link that may be opened: www. gets "http://" in

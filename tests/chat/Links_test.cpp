@@ -92,4 +92,9 @@ TEST(Links, ABidirectionalControlEndsALink) {
     for (std::string_view c : {"\xE2\x80\xA9", "\xE2\x81\xA5", "\xE2\x80\x8D", "\xD8\x9B", "\xE2\x80"})
         EXPECT_EQ(BidiControlLength(c), 0u) << c;
     EXPECT_EQ(Marked("http://x.org/caf\xc3\xa9\xE2\x82\xAC"), (Texts{"http://x.org/caf\xc3\xa9\xE2\x82\xAC"}));
+    // Nor is a text holding one opened, wherever it came from.
+    TRecordingOpener opener;
+    EXPECT_FALSE(OpenURL("www.g" + lri + "b.org", opener));
+    EXPECT_FALSE(OpenURL("http://x.org/" + rlo + "gpj.exe", opener));
+    EXPECT_TRUE(opener.Opened.empty());
 }
