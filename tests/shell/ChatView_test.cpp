@@ -186,6 +186,24 @@ TEST_F(ChatViewTest, KeepsTheNewestLinesUpToItsCapAndTheUsersSelection) {
     EXPECT_EQ(view.textCursor().selectedText(), "");
 }
 
+TEST_F(ChatViewTest, AFloodThatKeepsTheLoopFromRunningLeavesNoWorkPiledUp) {
+    // Lines read from the socket in one go are appended without the loop turning in between;
+    // what each leaves for the loop to do must not grow with their number.
+    struct TCounter : QObject {
+        int Calls = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::MetaCall) ++Calls;
+            return false;
+        }
+    } counter;
+    view.installEventFilter(&counter);
+    for (int i = 0; i < 5000; ++i) view.AppendLine("flood " + std::to_string(i), TFontStyle::Regular, {0, 0, 0});
+    counter.Calls = 0;
+    QCoreApplication::sendPostedEvents(&view, QEvent::MetaCall);
+    EXPECT_LT(counter.Calls, 10);
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+}
+
 TEST_F(ChatViewTest, StaysAtTheNewestLineThroughAHundredThousandLines) {
     QElapsedTimer timer;
     timer.start();
