@@ -144,8 +144,8 @@ void TChatView::AppendLine(const std::string& text, TFontStyle style, TColour co
     bar->setValue(bar->maximum());
     // Each line posts the view a queued call (its scroll range follows the document's size).
     // A flood read in one go keeps the loop from running them, and they piled up at some
-    // 400 bytes a line; run them now, while there is one.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    // 400 bytes a line; run them every so many lines (each run searches the thread's queue).
+    if (lines_ % kFlushLines == 0) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {

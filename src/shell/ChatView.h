@@ -46,6 +46,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    static constexpr int kFlushLines = 256;
     int lines_ = 0;
     int pressedLink_ = -1;  // start of the link the left button went down on
 };
