@@ -21,8 +21,8 @@ public:
     void SetVisible(bool visible) override { setVisible(visible); }
     // Lines appended since the view was made; it keeps only the newest kMaxLines of them.
     int LineCount() const { return lines_; }
-    // About 4 MB of text and layout per full view: a whole evening of a busy channel, while a
-    // flood or a long night cannot grow the program without bound.
+    // About 11 MB of text and layout per full view of 45-byte lines: a whole evening of a busy
+    // channel, while a flood or a long night cannot grow the program without bound.
     static constexpr int kMaxLines = 10000;
 
     struct TLinkHit {
