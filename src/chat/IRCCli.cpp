@@ -121,7 +121,13 @@ void TIRCCli::Stop() {
 }
 
 void TIRCCli::SendLine(const std::string& text) {
-    std::string bytes = text + "\r\n";
+    // A CR or LF inside text (a lone one stays inside a received line, and is echoed back in a
+    // PONG) would end the line early at the server and run the rest as a command nobody sent.
+    // Each becomes a blank; every other byte passes unchanged.
+    std::string bytes = text;
+    for (char& c : bytes)
+        if (c == '\r' || c == '\n') c = ' ';
+    bytes += "\r\n";
     if (OfflineWire) {
         OfflineWire(bytes);
         return;

@@ -62,7 +62,8 @@ public:
     void Disconnect() { SetActive(false); }
     // Follows the connection, not Active: false while still connecting.
     bool Connected() const { return socket_.State() == wsConnected; }
-    // Sends text + CR LF; raises the connection's errors.
+    // Sends text + CR LF, with any CR or LF inside text made a blank; raises the connection's
+    // errors.
     void SendLine(const std::string& text);
     void SendCommand(const std::string& word, const std::vector<std::string>& parameters);
     void Join(const std::string& channel) { SendCommand("JOIN", {channel}); }

@@ -18,9 +18,14 @@ bool IsAlnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-bool EndsLink(char c) {
+bool EndsLinkByte(char c) {
     auto u = static_cast<unsigned char>(c);
     return u <= 0x20 || u == 0x7F || c == '<' || c == '>' || c == '"';
+}
+
+// A link also ends before a bidirectional control, so that none can reorder what it shows.
+bool EndsLink(std::string_view text, std::size_t i) {
+    return EndsLinkByte(text[i]) || BidiControlLength(text.substr(i)) > 0;
 }
 
 // Lower case, as matched; longer prefixes first where one begins another.
@@ -65,6 +70,17 @@ std::size_t TrimEnd(std::string_view text, std::size_t start, std::size_t end) {
 
 }  // namespace
 
+std::size_t BidiControlLength(std::string_view text) {
+    if (text.size() < 2) return 0;
+    const auto b0 = static_cast<unsigned char>(text[0]), b1 = static_cast<unsigned char>(text[1]);
+    if (b0 == 0xD8 && b1 == 0x9C) return 2;  // U+061C
+    if (text.size() < 3 || b0 != 0xE2) return 0;
+    const auto b2 = static_cast<unsigned char>(text[2]);
+    if (b1 == 0x80 && (b2 == 0x8E || b2 == 0x8F || (b2 >= 0xAA && b2 <= 0xAE))) return 3;  // U+200E-F, U+202A-E
+    if (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9) return 3;                                   // U+2066-9
+    return 0;
+}
+
 std::vector<TLinkSpan> FindLinks(std::string_view text) {
     std::vector<TLinkSpan> links;
     std::size_t pos = 0;
@@ -75,7 +91,7 @@ std::vector<TLinkSpan> FindLinks(std::string_view text) {
             continue;
         }
         std::size_t end = pos + prefix;
-        while (end < text.size() && !EndsLink(text[end])) ++end;
+        while (end < text.size() && !EndsLink(text, end)) ++end;
         std::size_t trimmed = TrimEnd(text, pos + prefix, end);
         if (trimmed > pos + prefix) {
             links.push_back({pos, trimmed - pos});
@@ -90,8 +106,10 @@ std::vector<TLinkSpan> FindLinks(std::string_view text) {
 bool MayOpenLink(std::string_view link) {
     for (std::string_view p : {"http:", "https:", "ftp:", "mailto:", "www."})
         if (StartsWithNoCase(link, p) && link.size() > p.size()) {
-            for (char c : link)
-                if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+            for (std::size_t i = 0; i < link.size(); ++i)
+                if (static_cast<unsigned char>(link[i]) <= 0x20 || link[i] == 0x7F ||
+                    BidiControlLength(link.substr(i)) > 0)
+                    return false;
             return true;
         }
     return false;
@@ -99,6 +117,9 @@ bool MayOpenLink(std::string_view link) {
 
 std::string LinkAddress(std::string_view link) {
     if (StartsWithNoCase(link, "www.")) return "http://" + std::string(link);
+    // A stranger's mail link may carry headers, a body or "attach=" a local file: only the
+    // address is handed on.
+    if (StartsWithNoCase(link, "mailto:")) return std::string(link.substr(0, link.find_first_of("?#")));
     return std::string(link);
 }
 
@@ -106,6 +127,8 @@ std::size_t LinkCopyOffset(std::string_view link) { return StartsWithNoCase(link
 
 bool OpenURL(std::string_view link, TLinkOpener& opener) {
     if (!MayOpenLink(link)) return false;
-    opener.OpenLink(LinkAddress(link));
+    const std::string address = LinkAddress(link);
+    if (address.size() <= 7 && StartsWithNoCase(address, "mailto:")) return false;  // nothing left to write to
+    opener.OpenLink(address);
     return true;
 }

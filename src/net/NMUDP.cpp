@@ -67,6 +67,7 @@ struct TNMUDP::TImpl {
     // socket got the same descriptor number.
     std::uint64_t generation = 0;
     bool watched = false;
+    bool bound = false;  // to a port of our own, by SetLocalPort or by the first send
     std::array<char, kReceiveBufferSize> buffer{};
     int lastCount = 0;
     std::vector<std::shared_ptr<TLookup>> lookups;  // pending, with their pipes watched
@@ -116,21 +117,28 @@ void TNMUDP::SetLocalPort(int port) {
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     local.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (::bind(impl_->fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        const int err = errno;
+    const bool bound = ::bind(impl_->fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+    const int err = errno;
+    // Watched even when the port is taken (a second copy running): the first send then binds
+    // the socket to a free port, and the replies to it must still arrive.
+    impl_->loop.Watch(impl_->fd, TEventLoop::Readable, [this](unsigned) { ReceiveDatagrams(); });
+    impl_->watched = true;
+    impl_->bound = bound;
+    if (!bound) {
+        localPort_ = 0;
         Report(kStatusCheckingError, kLevelCheckingError);
         const std::string text = "Cannot bind UDP port " + std::to_string(port) + ": " +
                                  std::generic_category().message(err);
         Report(kStatusErrorText + text, kLevelErrorText);
         throw UDPSockError(text);
     }
-    if (port == 0) {
-        socklen_t len = sizeof local;
-        if (::getsockname(impl_->fd, reinterpret_cast<sockaddr*>(&local), &len) == 0)
-            localPort_ = ntohs(local.sin_port);
-    }
-    impl_->loop.Watch(impl_->fd, TEventLoop::Readable, [this](unsigned) { ReceiveDatagrams(); });
-    impl_->watched = true;
+    if (port == 0) ReadLocalPort();
+}
+
+void TNMUDP::ReadLocalPort() {
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    if (::getsockname(impl_->fd, reinterpret_cast<sockaddr*>(&local), &len) == 0) localPort_ = ntohs(local.sin_port);
 }
 
 void TNMUDP::SendDatagram(const std::string& stream) {
@@ -157,13 +165,20 @@ void TNMUDP::SendDatagram(const std::string& stream) {
         to.sin_addr.s_addr = address;
         (void)::sendto(impl_->fd, payload.data(), payload.size(), MSG_NOSIGNAL,
                        reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        // The first send of a socket whose bind failed has bound it to a free port.
+        if (!impl_->bound) {
+            ReadLocalPort();
+            impl_->bound = localPort_ != 0;
+        }
     }
     if (OnDataSend) OnDataSend(*this);
 }
 
 std::uint32_t TNMUDP::Resolve() {
+    // inet_addr's reading, as the TCP connection has it: "127.1", "0x7f.0.0.1" and
+    // "10.0.0.01" (octal) are addresses, never names to look up.
     in_addr parsed{};
-    if (RemoteHost.find('\0') == std::string::npos && ::inet_pton(AF_INET, RemoteHost.c_str(), &parsed) == 1)
+    if (RemoteHost.find('\0') == std::string::npos && ::inet_aton(RemoteHost.c_str(), &parsed) != 0)
         return parsed.s_addr;
 
     std::uint32_t address = 0;

@@ -31,8 +31,9 @@ public:
 
     int LocalPort() const { return localPort_; }
     // Closes the socket, opens a new one and binds it to 0.0.0.0:port at once (0 picks an
-    // ephemeral port, readable back through LocalPort). A failed bind raises UDPSockError:
-    // a program that can never receive a reply must say why.
+    // ephemeral port, readable back through LocalPort). A failed bind raises UDPSockError so
+    // that the program can say why, but the socket stays watched: LocalPort is 0 until the
+    // first send binds it to a free port, and replies to that port arrive as usual.
     void SetLocalPort(int port);
 
     // Sends the whole of stream as one datagram to RemoteHost:RemotePort.
@@ -74,6 +75,7 @@ private:
     bool LookUp(const std::string& host, std::uint32_t& address);
     void ReceiveDatagrams();
     void OpenSocket();
+    void ReadLocalPort();
     void CloseSocket();
     [[noreturn]] void RaiseSocketError(int code);
     void Report(const std::string& status, int level);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 
@@ -41,6 +42,21 @@ void CreateFolders(const std::filesystem::path& dir) {
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) Fail("create folder " + dir.string(), errno);
 }
 
+// Temporary files of writers that were killed half-way would otherwise pile up beside the
+// file for ever. One older than a minute belongs to no living writer: a save takes milliseconds.
+void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::string& prefix) {
+    constexpr std::size_t kSuffix = 6;  // mkostemp's XXXXXX
+    const time_t limit = ::time(nullptr) - 60;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + kSuffix || name.compare(0, prefix.size(), prefix) != 0) continue;
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < limit)
+            ::unlink(it->path().c_str());
+    }
+}
+
 }  // namespace
 
 void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes, const TFileOps& ops) {
@@ -48,6 +64,7 @@ void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view b
     std::filesystem::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
     CreateFolders(dir);
+    RemoveStaleTemporaries(dir, target.filename().string() + ".tmp-");
 
     std::string temp = target.string() + ".tmp-XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);

@@ -21,5 +21,6 @@ struct TFileOps {
 // Writes bytes to a temporary file beside path, flushes it to disk, renames it over path and
 // flushes the folder. Missing folders are created (private to the user). A symbolic link at
 // path is followed, so a linked settings file stays linked. On failure the temporary file is
-// removed, path is untouched, and std::runtime_error says what failed and why.
+// removed, path is untouched, and std::runtime_error says what failed and why. Temporary files
+// that killed writers left beside path are removed once they are a minute old.
 void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes, const TFileOps& ops = {});

@@ -239,7 +239,7 @@ bool TChatPage::ChatPageActive() const { return !controls_.ChatPageActive || con
 
 std::string TChatPage::InputText() const { return Bytes(controls_.Edit1->text()); }
 
-void TChatPage::SetInputText(const std::string& text) { controls_.Edit1->setText(ChatText(text)); }
+void TChatPage::SetInputText(const std::string& text) { controls_.Edit1->setText(DecodeChatBytes(text)); }
 
 std::size_t TChatPage::InputCaret() const {
     return Bytes(controls_.Edit1->text().left(controls_.Edit1->cursorPosition())).size();

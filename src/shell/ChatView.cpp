@@ -39,6 +39,42 @@ QString Visible(QString s) {
     return s;
 }
 
+// The abbreviation of a bidirectional control (see BidiControlLength), null for other characters.
+const char* BidiName(char16_t c) {
+    switch (c) {
+    case 0x061C: return "ALM";
+    case 0x200E: return "LRM";
+    case 0x200F: return "RLM";
+    case 0x202A: return "LRE";
+    case 0x202B: return "RLE";
+    case 0x202C: return "PDF";
+    case 0x202D: return "LRO";
+    case 0x202E: return "RLO";
+    case 0x2066: return "LRI";
+    case 0x2067: return "RLI";
+    case 0x2068: return "FSI";
+    case 0x2069: return "PDI";
+    default: return nullptr;
+    }
+}
+
+// Bidirectional controls as visible marks, so that a stranger's text cannot reorder itself
+// to disguise a link or pass for another name.
+QString ShowBidiControls(const QString& s) {
+    QString out;
+    for (QChar c : s) {
+        if (const char* name = BidiName(c.unicode())) {
+            if (out.isEmpty() && !s.isEmpty()) out.reserve(s.size() + 8);
+            out += QChar(0x2039);
+            out += QLatin1String(name);
+            out += QChar(0x203A);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // Splits text at CR LF, lone CR and lone LF.
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -55,17 +91,21 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 }  // namespace
 
-QString ChatText(const std::string& bytes) {
+QString DecodeChatBytes(const std::string& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     if (utf8.hasError()) text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return text;
 }
 
+QString ChatText(const std::string& bytes) { return ShowBidiControls(DecodeChatBytes(bytes)); }
+
 TChatView::TChatView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     // Undo history would keep a second copy of everything ever shown.
     setUndoRedoEnabled(false);
+    // The oldest lines go first; cursors (the user's selection among them) move with the text.
+    setMaximumBlockCount(kMaxLines);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setMouseTracking(true);
@@ -74,14 +114,20 @@ TChatView::TChatView(QWidget* parent) : QPlainTextEdit(parent) {
 
 void TChatView::AppendLine(const std::string& text, TFontStyle style, TColour colour) {
     const QTextCharFormat format = LineFormat(style, colour);
+    // Every line reads left to right, whatever script its first letters are in: a line that
+    // begins with a right-to-left name must not turn the rest of it around.
+    QTextBlockFormat blockFormat;
+    blockFormat.setLayoutDirection(Qt::LeftToRight);
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     for (std::string_view line : SplitLines(text)) {
-        if (lines_ > 0)
-            cursor.insertBlock(QTextBlockFormat(), format);
-        else
+        if (lines_ > 0) {
+            cursor.insertBlock(blockFormat, format);
+        } else {
+            cursor.setBlockFormat(blockFormat);
             cursor.setBlockCharFormat(format);
+        }
         ++lines_;
         // Links end before an ASCII delimiter, so cutting there never splits a UTF-8 sequence.
         std::size_t done = 0;
@@ -96,6 +142,10 @@ void TChatView::AppendLine(const std::string& text, TFontStyle style, TColour co
     cursor.endEditBlock();
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->maximum());
+    // Each line posts the view a queued call (its scroll range follows the document's size).
+    // A flood read in one go keeps the loop from running them, and they piled up at some
+    // 400 bytes a line; run them every so many lines (each run searches the thread's queue).
+    if (lines_ % kFlushLines == 0) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {

@@ -15,10 +15,15 @@ public:
 
     // Text is inserted as plain text with a character format, never read as markup. Bytes are
     // taken as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; control characters
-    // other than tab show as their visible pictures. The user's own selection is kept.
+    // other than tab show as their visible pictures, bidirectional controls as marks, and
+    // every line reads left to right. The user's own selection is kept.
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
     void SetVisible(bool visible) override { setVisible(visible); }
+    // Lines appended since the view was made; it keeps only the newest kMaxLines of them.
     int LineCount() const { return lines_; }
+    // About 11 MB of text and layout per full view of 45-byte lines: a whole evening of a busy
+    // channel, while a flood or a long night cannot grow the program without bound.
+    static constexpr int kMaxLines = 10000;
 
     struct TLinkHit {
         int Start = -1;  // document position, inclusive
@@ -41,9 +46,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    static constexpr int kFlushLines = 256;
     int lines_ = 0;
     int pressedLink_ = -1;  // start of the link the left button went down on
 };
 
-// The same conversion AppendLine uses, for callers that show chat bytes elsewhere.
+// The same conversion AppendLine uses, for callers that show chat bytes elsewhere (names,
+// tab labels): bidirectional controls become visible marks such as "\u2039RLO\u203A".
 QString ChatText(const std::string& bytes);
+// Only the decoding (UTF-8, else Latin-1), for text the user edits and sends back.
+QString DecodeChatBytes(const std::string& bytes);

@@ -59,7 +59,7 @@ void TCorvaneCheck::QueryCurrentType() {
 
 void TCorvaneCheck::StartQueryTimer() {
     StopQueryTimer();
-    queryTimer_ = loop_.StartTimer(QueryTimeout, [this] { QueryTimedOut(); });
+    queryTimer_ = loop_.StartTimer(QueryIdleLimit, [this] { QueryTimedOut(); });
 }
 
 void TCorvaneCheck::StopQueryTimer() {
@@ -133,6 +133,7 @@ void TCorvaneCheck::TrackerDataAvailable(TWSocket& sender, std::uint16_t) {
     }
     switch (reply_.Add(sender.ReceiveText())) {
     case TTrackerReply::rpMore:
+        StartQueryTimer();  // the limit counts from the last byte
         return;
     case TTrackerReply::rpOverflow:
         sender.Close();  // a failed query: its close event moves the walk on

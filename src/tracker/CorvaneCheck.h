@@ -46,9 +46,10 @@ public:
     THostLookup HostLookup;
     // A reply longer than this before its end marker is a failed query.
     std::size_t MaxReplyBytes = MaxTrackerReplyBytes;
-    // A query that has not ended this long after it began is a failed query: a tracker that
-    // stalls must not stop the game lists from ever being refreshed again.
-    std::chrono::milliseconds QueryTimeout{20000};
+    // A query that has gone this long without a byte (since it began or since its last
+    // receipt) is a failed query: a tracker that stalls must not stop the game lists from ever
+    // being refreshed again, while a slow one that keeps sending is waited for.
+    std::chrono::milliseconds QueryIdleLimit{60000};
 
     // Finished connections whose deletion is still pending (for tests).
     std::size_t FinishedConnections() const { return finished_.size(); }

@@ -215,3 +215,12 @@ TEST_F(IRCCliDispatch, DestructionEmptiesTheRegistryLastToFirst) {
     EXPECT_EQ(rec.Take(), (V{"user- #y a", "chan- #y", "user- #x b", "user- #x a", "chan- #x"}));
     EXPECT_EQ(loop.WatchCount(), 0u);
 }
+
+TEST_F(IRCCliDispatch, ALineBreakInsideWhatIsSentCannotStartALineOfItsOwn) {
+    // A lone LF or CR stays inside a received line; echoed back it would end the line early at
+    // the server, and what follows it would run as a command of its own.
+    cli.DataArrived(std::string("PING :a\nQUIT :x\rb\0c\r\n", 22));
+    EXPECT_EQ(rec.Take().front(), "send pong a QUIT :x b\\x00c\\r\\n");
+    cli.SendLine("hi\r\nJOIN #elsewhere");
+    EXPECT_EQ(rec.Take(), (V{"send hi  JOIN #elsewhere\\r\\n"}));
+}

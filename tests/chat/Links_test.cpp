@@ -66,3 +66,35 @@ TEST(Links, RightClickCopiesMailAddressesWithoutTheirScheme) {
     EXPECT_EQ(LinkCopyOffset("http://x.org"), 0u);
     EXPECT_EQ(LinkCopyOffset("file:///x"), 0u);
 }
+
+TEST(Links, AMailLinkIsHandedOnWithoutItsQuery) {
+    TRecordingOpener opener;
+    for (auto link : {"mailto:bob@x.org?attach=/home/me/.ssh/id_rsa", "mailto:bob@x.org?subject=a&body=b",
+                      "MAILTO:bob@x.org#frag", "mailto:bob@x.org"})
+        EXPECT_TRUE(OpenURL(link, opener)) << link;
+    EXPECT_EQ(opener.Opened, (Texts{"mailto:bob@x.org", "mailto:bob@x.org", "MAILTO:bob@x.org", "mailto:bob@x.org"}));
+    opener.Opened.clear();
+    EXPECT_FALSE(OpenURL("mailto:?to=bob@x.org&attach=/etc/passwd", opener)) << "no address is left";
+    EXPECT_TRUE(opener.Opened.empty());
+    EXPECT_EQ(LinkAddress("http://x.org/?a=1#b"), "http://x.org/?a=1#b") << "web links keep theirs";
+}
+
+TEST(Links, ABidirectionalControlEndsALink) {
+    // "http://x.org/" RLO "gpj.exe" would show as ...exe.jpg; the link stops before the control.
+    const std::string rlo = "\xE2\x80\xAE", lri = "\xE2\x81\xA6", rlm = "\xE2\x80\x8F", alm = "\xD8\x9C";
+    EXPECT_EQ(Marked("http://x.org/" + rlo + "gpj.exe"), (Texts{"http://x.org/"}));
+    EXPECT_EQ(Marked("www.a.org" + lri + "b www.c.org" + rlm + " http://d.org/" + alm + "e"),
+              (Texts{"www.a.org", "www.c.org", "http://d.org/"}));
+    for (const std::string& c : {rlo, lri, rlm, alm, std::string("\xE2\x80\xAA"), std::string("\xE2\x81\xA9"),
+                                 std::string("\xE2\x80\x8E")})
+        EXPECT_EQ(BidiControlLength(c + "x"), c.size()) << c;
+    // Neighbours that are not controls: U+2029, U+2065 (unassigned), U+200D (joiner), U+061B.
+    for (std::string_view c : {"\xE2\x80\xA9", "\xE2\x81\xA5", "\xE2\x80\x8D", "\xD8\x9B", "\xE2\x80"})
+        EXPECT_EQ(BidiControlLength(c), 0u) << c;
+    EXPECT_EQ(Marked("http://x.org/caf\xc3\xa9\xE2\x82\xAC"), (Texts{"http://x.org/caf\xc3\xa9\xE2\x82\xAC"}));
+    // Nor is a text holding one opened, wherever it came from.
+    TRecordingOpener opener;
+    EXPECT_FALSE(OpenURL("www.g" + lri + "b.org", opener));
+    EXPECT_FALSE(OpenURL("http://x.org/" + rlo + "gpj.exe", opener));
+    EXPECT_TRUE(opener.Opened.empty());
+}

@@ -378,13 +378,66 @@ TEST(NMUDP, BindingATakenPortRaisesNamingPortAndReason) {
         EXPECT_EQ(ErrorText([&] { second.SetLocalPort(port); }),
                   "Cannot bind UDP port " + std::to_string(port) + ": Address already in use");
         EXPECT_THROW(second.SetLocalPort(70000), UDPSockError);
-        EXPECT_EQ(loop.WatchCount(), 1u) << "only the bound socket is watched";
 
         // A failed bind leaves the socket usable for a later, successful one.
         second.SetLocalPort(0);
         EXPECT_NE(second.LocalPort(), 0);
         EXPECT_NE(second.LocalPort(), port);
         EXPECT_EQ(loop.WatchCount(), 2u);
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, WithItsPortTakenTheFirstSendBindsAFreePortAndRepliesArrive) {
+    TTestLoop loop;
+    TUdpPeer server;
+    {
+        TNMUDP first(loop);  // the copy that started first
+        first.SetLocalPort(0);
+        TNMUDP udp(loop);
+        EXPECT_THROW(udp.SetLocalPort(first.LocalPort()), UDPSockError);
+        EXPECT_EQ(udp.LocalPort(), 0) << "not bound yet";
+        std::vector<TReceipt> got;
+        Record(udp, got);
+
+        udp.RemoteHost = "127.0.0.1";
+        udp.RemotePort = server.Port();
+        udp.SendDatagram(std::string("\x00\xE2", 2));
+        std::string query;
+        int queryPort = 0;
+        ASSERT_TRUE(server.Receive(query, queryPort));
+        EXPECT_NE(queryPort, first.LocalPort());
+        EXPECT_EQ(udp.LocalPort(), queryPort) << "the port the send bound is read back";
+
+        server.SendTo(queryPort, "reply");
+        ASSERT_TRUE(WaitFor(loop, [&] { return !got.empty(); })) << "the socket must still be watched";
+        EXPECT_EQ(got[0].bytes, "reply");
+        EXPECT_EQ(got[0].port, server.Port());
+    }
+    ExpectCleanLoop(loop);
+}
+
+TEST(NMUDP, DottedTextIsReadByInetAddrRulesWithoutALookup) {
+    TTestLoop loop;
+    TUdpPeer peer;
+    {
+        TNMUDP udp(loop);
+        udp.SetLocalPort(0);
+        TFakeResolver resolver;
+        udp.NameResolver = resolver.Knowing("");
+        // Leading zeros (octal), short forms and hex all name 127.0.0.1.
+        for (const std::string host : {"127.0.0.01", "127.1", "127.0.1", "0x7f.0.0.1", "0177.0.0.1", "2130706433"}) {
+            udp.RemoteHost = host;
+            udp.RemotePort = peer.Port();
+            udp.SendDatagram(host);
+            std::string got;
+            int fromPort = 0;
+            ASSERT_TRUE(peer.Receive(got, fromPort)) << host;
+            EXPECT_EQ(got, host);
+        }
+        udp.RemoteHost = "0.0";
+        EXPECT_EQ(ErrorText([&] { udp.SendDatagram("x"); }), "Null Remote Address");
+        EXPECT_EQ(*resolver.calls, 0) << "none of these is a name";
     }
     ExpectCleanLoop(loop);
 }

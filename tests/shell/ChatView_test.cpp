@@ -101,6 +101,26 @@ TEST_F(ChatViewTest, MarkupAndControlBytesAreShownLiterally) {
     EXPECT_EQ(view.document()->findBlockByNumber(3).text(), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
 }
 
+TEST_F(ChatViewTest, BidirectionalControlsShowAsMarksInLinesLinksAndNames) {
+    const std::string rlo = "\xE2\x80\xAE", lri = "\xE2\x81\xA6", rlm = "\xE2\x80\x8F";
+    // A link that would read "http://x.org/exe.jpg", and a name that would pass for another.
+    view.AppendLine("[" + rlo + "evil] see http://x.org/" + rlo + "gpj.exe" + lri + rlm, TFontStyle::Regular, {0, 0, 0});
+    view.AppendLine("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D [bob] hi", TFontStyle::Regular, {0, 0, 0});  // Hebrew first
+    EXPECT_EQ(view.document()->findBlockByNumber(0).text(),
+              QString::fromUtf8("[\u2039RLO\u203Aevil] see http://x.org/\u2039RLO\u203Agpj.exe\u2039LRI\u203A\u2039RLM\u203A"));
+    std::vector<QString> links;
+    for (const auto& f : Fragments(view, 0))
+        if (f.Link) links.push_back(f.Text);
+    EXPECT_EQ(links, (std::vector<QString>{"http://x.org/"}));
+    for (int b = 0; b < 2; ++b)
+        EXPECT_EQ(view.document()->findBlockByNumber(b).blockFormat().layoutDirection(), Qt::LeftToRight) << b;
+
+    // Names and tab labels take the same conversion; the input line keeps what the user typed.
+    EXPECT_EQ(ChatText("@ab" + rlo + "cd"), QString::fromUtf8("@ab\u2039RLO\u203Acd"));
+    EXPECT_EQ(ChatText("#caf\xe9"), QString::fromUtf8("#caf\xc3\xa9"));
+    EXPECT_EQ(DecodeChatBytes("x" + rlo + "y"), QString::fromUtf8("x\u202Ey"));
+}
+
 TEST_F(ChatViewTest, LineBreaksInsideOneCallBecomeLinesOfTheSameClass) {
     view.AppendLine("==Server Message==\r\nPrefix: :x\r\nCommand: 001\rlast\n", TFontStyle::Regular, {64, 64, 64});
     view.AppendLine("next", TFontStyle::Bold, {0, 0, 0});
@@ -140,6 +160,48 @@ TEST_F(ChatViewTest, LeftClickReportsTheLinkRightClickCopiesIt) {
     Click(Qt::RightButton, PointAt(45));
     EXPECT_EQ(QApplication::clipboard()->text(), "http://d.example/p");
     EXPECT_EQ(clicked.size(), 1u);
+}
+
+TEST_F(ChatViewTest, KeepsTheNewestLinesUpToItsCapAndTheUsersSelection) {
+    for (int i = 0; i < TChatView::kMaxLines; ++i)
+        view.AppendLine("line " + std::to_string(i), TFontStyle::Regular, {0, 0, 0});
+    // The user selects a line in the middle to copy it.
+    QTextCursor selection(view.document()->findBlockByNumber(3000));
+    selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    view.setTextCursor(selection);
+    ASSERT_EQ(view.textCursor().selectedText(), "line 3000");
+
+    for (int i = 0; i < 2500; ++i) view.AppendLine("more " + std::to_string(i), TFontStyle::Bold, {0, 0, 0});
+    EXPECT_EQ(view.LineCount(), TChatView::kMaxLines + 2500);
+    EXPECT_EQ(view.document()->blockCount(), TChatView::kMaxLines);
+    EXPECT_EQ(view.document()->firstBlock().text(), "line 2500");
+    EXPECT_EQ(view.document()->lastBlock().text(), "more 2499");
+    EXPECT_TRUE(Fragments(view, TChatView::kMaxLines - 1)[0].Bold) << "the newest line keeps its format";
+    EXPECT_EQ(view.textCursor().selectedText(), "line 3000") << "the selection moves with its text";
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+
+    // Once its line is dropped the selection goes with it, and nothing else is selected.
+    for (int i = 0; i < 1000; ++i) view.AppendLine("last", TFontStyle::Regular, {0, 0, 0});
+    EXPECT_EQ(view.document()->firstBlock().text(), "line 3500");
+    EXPECT_EQ(view.textCursor().selectedText(), "");
+}
+
+TEST_F(ChatViewTest, AFloodThatKeepsTheLoopFromRunningLeavesNoWorkPiledUp) {
+    // Lines read from the socket in one go are appended without the loop turning in between;
+    // what each leaves for the loop to do must not grow with their number.
+    struct TCounter : QObject {
+        int Calls = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::MetaCall) ++Calls;
+            return false;
+        }
+    } counter;
+    view.installEventFilter(&counter);
+    for (int i = 0; i < 5000; ++i) view.AppendLine("flood " + std::to_string(i), TFontStyle::Regular, {0, 0, 0});
+    counter.Calls = 0;
+    QCoreApplication::sendPostedEvents(&view, QEvent::MetaCall);
+    EXPECT_LT(counter.Calls, 300) << "about one per line would be 5000";
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
 }
 
 TEST_F(ChatViewTest, StaysAtTheNewestLineThroughAHundredThousandLines) {

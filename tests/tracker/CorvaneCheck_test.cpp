@@ -190,7 +190,7 @@ TEST_F(TrackerWalkTest, AStalledQueryTimesOutAndTheWalkGoesOn) {
            "game=1", "server=10.1.0.1:1", "mode=hang",                  //
            "game=2", "server=10.2.0.1:1"});
     enabled = {true, true, true, false};
-    check->QueryTimeout = std::chrono::milliseconds(300);
+    check->QueryIdleLimit = std::chrono::milliseconds(300);
     Walk(10000);
     EXPECT_EQ(Codes(), (std::vector<std::string>{"2"}));
     EXPECT_EQ(Requests(), (std::vector<int>{1, 1, 1, 0}));
@@ -204,4 +204,13 @@ TEST_F(TrackerWalkTest, AStalledQueryTimesOutAndTheWalkGoesOn) {
     EXPECT_EQ(Codes(), (std::vector<std::string>{"0", "1", "2"}));
     Drain(loop, 400);
     EXPECT_EQ(results.size(), 3u);
+}
+
+TEST_F(TrackerWalkTest, ASlowTrackerThatKeepsSendingIsWaitedForWellPastTheIdleLimit) {
+    // One record and the marker, a byte every 5 ms: about 1.2 s in all, four idle limits.
+    Start({"game=0", "server=10.0.0.1:7808", "trickle=5"});
+    check->QueryIdleLimit = std::chrono::milliseconds(300);
+    Walk(10000);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].Rows, (TRows{{"10.0.0.1", "7808", "0"}}));
 }

@@ -38,6 +38,7 @@ struct Game {
     std::string mode = "normal";  // normal | refuse | noterm | hang | flood
     std::vector<std::size_t> splits;  // byte offsets at which the reply is cut into writes
     int delayMs = 0;                  // wait after the request before the first byte
+    int trickleMs = 0;                // when set, one byte per this many ms
     std::string fragment;             // bytes sent after the records, before the end marker
     std::string trailing;             // bytes sent after the end marker
     int listenFd = -1;
@@ -57,6 +58,7 @@ struct Client {
     bool replying = false;
     bool closeAfter = true;
     bool flood = false;
+    int trickleMs = 0;
 };
 
 std::string Record(const std::string& address, int port) {
@@ -160,6 +162,10 @@ std::string Apply(std::vector<Game>& games, int g, const std::string& word) {
         long ms = 0;
         if (!Number(value, 600000, ms)) return "bad delay: " + value;
         game.delayMs = static_cast<int>(ms);
+    } else if (key == "trickle") {
+        long ms = 0;
+        if (!Number(value, 600000, ms)) return "bad trickle: " + value;
+        game.trickleMs = static_cast<int>(ms);
     } else if (key == "trailing" || key == "fragment") {
         std::string bytes;
         if (!Unescape(value, bytes)) return "bad \\xHH escape: " + value;
@@ -230,7 +236,8 @@ void Usage() {
     std::cout << "usage: corvanegv-trackersim [--base-port N] [--config FILE] [LINE ...]\n"
                  "Serves game type N (0..3) on 127.0.0.1 port base+N. LINE and the config file's\n"
                  "lines: game=N key=value ... with keys server=ADDR:PORT (repeatable), clear=1,\n"
-                 "mode=normal|refuse|noterm|hang|flood, split=OFF[,OFF...], delay=MS,\n"
+                 "mode=normal|refuse|noterm|hang|flood, split=OFF[,OFF...], delay=MS, trickle=MS\n"
+                 "(one byte every MS),\n"
                  "fragment=BYTES (after the records, before the end marker), trailing=BYTES\n"
                  "(after the end marker); BYTES take \\xHH escapes.\n"
                  "Standard input takes 'set N key=value ...' and 'stats N' (prints\n"
@@ -340,7 +347,7 @@ int main(int argc, char** argv) {
                 int fd = ::accept(games[i].listenFd, nullptr, nullptr);
                 if (fd >= 0) {
                     games[i].connections++;
-                    clients.push_back(Client{fd, i, {}, {}, {}, 0, {}, false, true, false});
+                    clients.push_back(Client{fd, i, {}, {}, {}, 0, {}, false, true, false, 0});
                 }
             }
         }
@@ -377,6 +384,7 @@ int main(int argc, char** argv) {
                         c.sendAt = Clock::now() + std::chrono::milliseconds(g.delayMs);
                         c.closeAfter = g.mode != "hang";
                         c.flood = g.mode == "flood";
+                        c.trickleMs = g.trickleMs;
                     }
                 }
             }
@@ -395,12 +403,13 @@ int main(int argc, char** argv) {
                 std::size_t end = c.out.size();
                 for (std::size_t cut : c.cuts)
                     if (cut > c.sent && cut < end) end = cut;
+                if (c.trickleMs > 0) end = c.sent + 1;
                 ssize_t n = ::send(c.fd, c.out.data() + c.sent, end - c.sent, MSG_DONTWAIT);
                 if (n <= 0) break;
                 c.sent += static_cast<std::size_t>(n);
                 if (c.sent == end && end < c.out.size()) {
                     // Let the cut reach the peer as its own arrival.
-                    c.sendAt = Clock::now() + std::chrono::milliseconds(30);
+                    c.sendAt = Clock::now() + std::chrono::milliseconds(c.trickleMs > 0 ? c.trickleMs : 30);
                     break;
                 }
             }
