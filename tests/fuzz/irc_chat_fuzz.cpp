@@ -22,7 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     TFakeChatPage page;
     TConversations chat(page);
-    TServerMessages messages(client, chat);
+    TSettings settings;
+    settings.Nickname = "alice";
+    TPingValues ping;
+    TServerMessages messages(client, chat, settings, ping);
     messages.TimeText = [] { return std::string("21:00:00"); };
     client.OnServerMessage = [&](TIRCCli& s, const std::string& p, const std::string& c,
                                  const std::vector<std::string>& params) { messages.IRCCli1ServerMessage(s, p, c, params); };

@@ -9,7 +9,7 @@ namespace {
 
 class TNoBoxes : public TMessageBoxes {
 public:
-    TMsgResult Show(const std::string&, const std::string&, TMsgIcon, TMsgButtons) override { return TMsgResult::Ok; }
+    TMsgResult Show(const std::string&, const std::string&, TMsgIcon, TMsgButtons, TMsgDefault) override { return TMsgResult::Ok; }
 };
 
 // Small, so that the overflow path is reached too.
