@@ -28,9 +28,15 @@ std::string TChatSession::RegistrationLine(const std::string& r1, const std::str
     return "USER GV" + r1 + " \"GV" + r2 + ".GV" + r3 + "\" \"" + host_ + "\" :" + RealNameText();
 }
 
+std::string TChatSession::LoginNick() const {
+    // After the server gave us a changed nickname the user still wants the one they chose.
+    if (client_.Nick() != client_.WantedNick() && settings_.Nickname == client_.Nick()) return client_.WantedNick();
+    return settings_.Nickname;
+}
+
 void TChatSession::btnChatConnectionClick() {
     if (client_.Connected()) {
-        client_.Disconnect();
+        Disconnect();
         return;
     }
     // Still connecting: the button is disabled, but the first activation clicks in code.
@@ -38,7 +44,7 @@ void TChatSession::btnChatConnectionClick() {
     TChatPageView& view = conversations_.View();
     view.SetConnectButton("Connect", false);
     try {
-        client_.SetNick(settings_.Nickname);
+        client_.SetNick(LoginNick());
         client_.SetRealName(RealNameText());
         client_.SetHost(host_);
         client_.SetPort(port_);
@@ -58,6 +64,8 @@ void TChatSession::btnChatConnectionClick() {
         throw;
     }
 }
+
+void TChatSession::Disconnect() { client_.Disconnect(); }
 
 void TChatSession::WriteEverywhere(const std::string& text) {
     conversations_.AddLineToRichEdit("", text, LineClass::Status);

@@ -20,6 +20,8 @@ public:
     // Connects when idle, disconnects when connected. A start that fails at once is back in
     // the idle state before its error is passed on.
     void btnChatConnectionClick();
+    // The user ends the session (the button, closing the window); no reconnect follows.
+    void Disconnect();
     void IRCCli1SessionConnected(TIRCCli& sender, std::uint16_t error);
     void IRCCli1SessionClosed(TIRCCli& sender, std::uint16_t error);
 
@@ -27,6 +29,10 @@ public:
     std::string RealNameText() const;
     // The window's own registration line, sent after the client's login lines.
     std::string RegistrationLine(const std::string& r1, const std::string& r2, const std::string& r3) const;
+
+    // The nickname a login asks for: the own nickname, or the wanted one when the own one is
+    // only the changed nickname the server gave us because the wanted one was taken.
+    std::string LoginNick() const;
 
     const std::string& Host() const { return host_; }
     const std::string& Port() const { return port_; }

@@ -15,7 +15,7 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-TIRCCli::TIRCCli(TEventLoop& loop) : socket_(loop) {
+TIRCCli::TIRCCli(TEventLoop& loop) : loop_(loop), socket_(loop) {
     socket_.OnSessionConnected = [this](TWSocket&, std::uint16_t error) { SocketSessionConnected(error); };
     socket_.OnSessionClosed = [this](TWSocket&, std::uint16_t error) { SocketSessionClosed(error); };
     socket_.OnDataAvailable = [this](TWSocket&, std::uint16_t) { SocketDataAvailable(); };
@@ -68,6 +68,7 @@ void TIRCCli::SetPort(const std::string& value) {
 
 void TIRCCli::SetNick(const std::string& value) {
     nick_ = value;
+    wantedNick_ = value;
     if (Connected()) SendLine("nick " + value);
 }
 
@@ -88,6 +89,9 @@ void TIRCCli::SetActive(bool value) {
 void TIRCCli::Start() {
     // An unfinished line of an earlier session must not run into the first line of this one.
     queue_.Clear();
+    registered_ = false;
+    nickAttempt_ = 0;
+    nickMaxLength_ = std::string::npos;
     try {
         socket_.SetAddr(host_);
         socket_.SetPort(port_);
@@ -155,6 +159,7 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
 void TIRCCli::SocketSessionClosed(std::uint16_t error) {
     if (quietClose_) return;
     active_ = false;
+    registered_ = false;
     channels_.Clear();
     if (OnSessionClosed) OnSessionClosed(*this, error);
 }

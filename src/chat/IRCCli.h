@@ -18,6 +18,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The attempt-th changed nickname for base (attempt 1: base + "_", then base + "1", "2" ...),
+// cut from the base's end so that it is at most maxLength long.
+std::string ChangedNick(const std::string& base, int attempt, std::size_t maxLength);
+
 class TIRCCli {
 public:
     using TSessionEvent = std::function<void(TIRCCli& sender, std::uint16_t error)>;
@@ -35,6 +39,7 @@ public:
                                                  const std::string& AChannel, bool& Accept)>;
 
     explicit TIRCCli(TEventLoop& loop);
+    TEventLoop& Loop() { return loop_; }
     // Stops a running session as Disconnect does, but without OnSessionClosed; then empties
     // the registry with its deletion events.
     ~TIRCCli();
@@ -45,6 +50,11 @@ public:
     void SetActive(bool value);
     const std::string& Nick() const { return nick_; }
     void SetNick(const std::string& value);
+    // The nickname the owner asked for (or the server confirmed through NICK); Nick() differs
+    // from it while the client goes by a changed one because the wanted one was taken.
+    const std::string& WantedNick() const { return wantedNick_; }
+    // The server's welcome has come for this session.
+    bool Registered() const { return registered_; }
     const std::string& User() const { return user_; }
     void SetUser(const std::string& value);
     const std::string& RealName() const { return realName_; }
@@ -99,6 +109,8 @@ public:
     // Bytes read into the line queue per notification before its lines are handled; the
     // connection calls again while more is waiting, so a flood never piles up unhandled.
     static constexpr std::size_t ReceiveHighWater = 256 * 1024;
+    // Changed nicknames tried at login before the client gives up and waits unregistered.
+    static constexpr int MaxNickAttempts = 10;
 
 private:
     void Start();
@@ -122,6 +134,8 @@ private:
     void DoPing(const TIRCLine& line);
     void DoQuit(const TIRCLine& line);
     void DoTopic(const TIRCLine& line);
+    void DoWelcome(const TIRCLine& line);
+    void DoNickRejected(const TIRCLine& line);
     void NamesUpdate(const std::string& channelName, const std::string& names);
     void PartHandling(const std::string& nick, const std::string& channelName);
     void RaiseChannel(const TIRCChannelEvent& event, TIRCChannel& channel);
@@ -129,12 +143,17 @@ private:
     std::string nick_, user_, realName_, pass_;
     std::string host_ = "localhost";
     std::string port_ = "6667";
+    std::string wantedNick_;
+    bool registered_ = false;
+    int nickAttempt_ = 0;
+    std::size_t nickMaxLength_ = std::string::npos;
     bool active_ = false;
     bool autoLogin_ = true;
     // Session-closed events of the connection that the client must not pass on: the quiet
     // clean-up of a failed start, and destruction.
     bool quietClose_ = false;
 
+    TEventLoop& loop_;
     TDataQueue queue_;
     TIRCChannels channels_{*this};
     TIRCPrefixInfo prefixInfo_;

@@ -49,6 +49,7 @@ private:
     void Mode(const std::string& nick, const std::vector<std::string>& p);
     void Nick(const std::string& nick, const std::vector<std::string>& p);
     void Pong();
+    void NickRejected(const std::string& command, const std::vector<std::string>& p);
     void PrivateMessage(const std::string& nick, const std::vector<std::string>& p);
     void Generic(const std::string& command, const std::vector<std::string>& parameters);
     void Notify();
