@@ -1,6 +1,8 @@
 // TIRCCli: properties, session start and stop, login, and the receive path.
 #include "chat/IRCCli.h"
 
+#include <algorithm>
+
 namespace {
 
 const char* const kActiveText = "You cannot change this property while the component is active";
@@ -22,6 +24,7 @@ TIRCCli::TIRCCli(TEventLoop& loop) : loop_(loop), socket_(loop) {
 }
 
 TIRCCli::~TIRCCli() {
+    StopWatchdog();
     quietClose_ = true;
     if (active_) {
         active_ = false;
@@ -148,6 +151,7 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
         Disconnect();
         return;
     }
+    StartWatchdog();
     if (autoLogin_) {
         if (!pass_.empty()) SendLine("pass " + pass_);
         SendLine("nick " + nick_);
@@ -158,6 +162,9 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
 
 void TIRCCli::SocketSessionClosed(std::uint16_t error) {
     if (quietClose_) return;
+    StopWatchdog();
+    if (timedOut_ && error == 0) error = NoAnswerError;
+    timedOut_ = false;
     active_ = false;
     registered_ = false;
     channels_.Clear();
@@ -165,6 +172,7 @@ void TIRCCli::SocketSessionClosed(std::uint16_t error) {
 }
 
 void TIRCCli::SocketDataAvailable() {
+    lastHeard_ = std::chrono::steady_clock::now();
     char buffer[8193];
     for (;;) {
         int n = socket_.Receive(buffer, sizeof buffer);
@@ -189,6 +197,10 @@ void TIRCCli::HandleQueuedLines() {
 bool TIRCCli::HandleLine(std::string_view text) {
     TIRCLine line;
     if (!ParseIRCLine(text, line)) return false;
+    // The answer to our own keep-alive PING is nobody else's business.
+    if (SameTextAscii(line.Command, "PONG") && !line.Parameters.empty() &&
+        line.Parameters.back() == KeepAliveToken)
+        return false;
     // A failed line is skipped alone; the complete lines behind it are handled now rather than
     // waiting for the next arrival of data.
     try {
@@ -199,4 +211,40 @@ bool TIRCCli::HandleLine(std::string_view text) {
         return false;
     }
     return true;
+}
+
+void TIRCCli::StartWatchdog() {
+    StopWatchdog();
+    lastHeard_ = std::chrono::steady_clock::now();
+    keepAlivePending_ = false;
+    timedOut_ = false;
+    // A few looks per period are enough: neither limit needs to be met to the millisecond.
+    const auto tick = std::max(std::chrono::milliseconds(10), std::min(IdleBeforePing, PingAnswerWait) / 4);
+    watchdog_ = loop_.StartTimer(tick, [this] { WatchdogTick(); });
+}
+
+void TIRCCli::StopWatchdog() {
+    if (watchdog_ == 0) return;
+    loop_.StopTimer(watchdog_);
+    watchdog_ = 0;
+}
+
+void TIRCCli::WatchdogTick() {
+    if (!Connected()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (keepAlivePending_ && lastHeard_ >= keepAliveSent_) keepAlivePending_ = false;
+    if (!keepAlivePending_) {
+        if (now - lastHeard_ < IdleBeforePing) return;
+        keepAlivePending_ = true;
+        keepAliveSent_ = now;
+        try {
+            SendLine(std::string("PING :") + KeepAliveToken);
+        } catch (...) {
+            // A failed send closes the connection by itself.
+        }
+        return;
+    }
+    if (now - keepAliveSent_ < PingAnswerWait) return;
+    timedOut_ = true;
+    socket_.Abort();
 }

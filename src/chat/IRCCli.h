@@ -6,6 +6,7 @@
 #include "chat/IRCRegistry.h"
 #include "net/WSocket.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -109,6 +110,15 @@ public:
     // Bytes read into the line queue per notification before its lines are handled; the
     // connection calls again while more is waiting, so a flood never piles up unhandled.
     static constexpr std::size_t ReceiveHighWater = 256 * 1024;
+    // A connection on which the server said nothing for IdleBeforePing gets a PING of our own;
+    // when nothing at all comes within PingAnswerWait after it, the client drops the
+    // connection and reports OnSessionClosed with the time-out error.
+    std::chrono::milliseconds IdleBeforePing{std::chrono::minutes(4)};
+    std::chrono::milliseconds PingAnswerWait{std::chrono::minutes(1)};
+    static constexpr std::uint16_t NoAnswerError = 10060;
+    // The token of our own PING; the server's PONG to it is the client's business alone.
+    static constexpr const char* KeepAliveToken = "CorvaneGV-keepalive";
+
     // Changed nicknames tried at login before the client gives up and waits unregistered.
     static constexpr int MaxNickAttempts = 10;
 
@@ -121,6 +131,9 @@ private:
     void SocketSessionConnected(std::uint16_t error);
     void SocketSessionClosed(std::uint16_t error);
     void SocketDataAvailable();
+    void StartWatchdog();
+    void StopWatchdog();
+    void WatchdogTick();
 
     // Dispatch of a parsed line (IRCDispatch.cpp).
     void Dispatch(const TIRCLine& line);
@@ -154,6 +167,10 @@ private:
     bool quietClose_ = false;
 
     TEventLoop& loop_;
+    TEventLoop::TimerId watchdog_ = 0;
+    std::chrono::steady_clock::time_point lastHeard_, keepAliveSent_;
+    bool keepAlivePending_ = false;
+    bool timedOut_ = false;
     TDataQueue queue_;
     TIRCChannels channels_{*this};
     TIRCPrefixInfo prefixInfo_;

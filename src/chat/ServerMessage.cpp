@@ -50,6 +50,7 @@ void TServerMessages::IRCCli1ServerMessage(TIRCCli&, const std::string& APrefix,
         // The own nickname is the one the server registered, which may be a changed one.
         if (!p.empty() && !p[0].empty()) settings_.Nickname = p[0];
         conversations_.AddLineToRichEdit("", p.at(0), LineClass::Info);
+        if (OnWelcome) OnWelcome();
     } else if ((c == "433" || c == "432") && !client_.Registered()) {
         NickRejected(c, p);
     } else if (c == "332") {

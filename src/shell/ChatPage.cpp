@@ -71,6 +71,7 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     session_ = std::make_unique<TChatSession>(client, conversations_, settings, random, host, port);
     messages_ = std::make_unique<TServerMessages>(client, conversations_, settings, Ping);
     input_ = std::make_unique<TChatInput>(client, conversations_, settings, Ping);
+    messages_->OnWelcome = [this] { session_->Welcomed(); };
     controls_.Edit1->installEventFilter(this);
 
     BindView(*controls_.RichEdit1);

@@ -8,6 +8,8 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using testing_support::WaitFor;
 
@@ -26,6 +28,7 @@ protected:
         ann.OnServerMessage = [this](TIRCCli& s, const std::string& p, const std::string& c, const Texts& params) {
             messages.IRCCli1ServerMessage(s, p, c, params);
         };
+        messages.OnWelcome = [this] { session.Welcomed(); };
         bob.SetHost("127.0.0.1");
         bob.SetPort(server.PortText());
         bob.SetNick("bob");
@@ -55,6 +58,11 @@ protected:
         std::string all;
         for (const auto& l : page.Server.Texts()) all += testing_support::Escaped(l) + "\n";
         return all;
+    }
+    int ServerLinesStarting(const std::string& start) {
+        const Texts lines = page.Server.Texts();
+        return static_cast<int>(
+            std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); }));
     }
     void BobConnects() {
         bob.Connect();
@@ -107,4 +115,86 @@ TEST_F(ChatEvening, ANicknameTooLongWithTheUnderscoreIsCutToFit) {
     session.btnChatConnectionClick();
     ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Annabell1"); })) << ServerText();
     EXPECT_EQ(settings.Nickname, "Annabell1");
+}
+
+TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInEveryOpenChannelUntilTheUserStops) {
+    using std::chrono::milliseconds;
+    session.ReconnectPauses = {milliseconds(100), milliseconds(400)};
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann"); })) << ServerText();
+    ann.SendLine("JOIN #second");
+    ASSERT_TRUE(Wait([&] { return Listed("#second", "Ann"); })) << ServerText();
+
+    server.Stop();
+    ASSERT_TRUE(Wait([&] { return session.Reconnecting(); }));
+    // While it tries, the button offers to stop trying.
+    EXPECT_EQ(page.Caption, "Disconnect");
+    EXPECT_TRUE(page.Enabled);
+    EXPECT_TRUE(Users("#Lobby_20").empty());
+    ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Reconnecting in ") >= 3; })) << ServerText();
+    server.Restart();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann") && Listed("#second", "Ann"); })) << ServerText();
+    EXPECT_EQ(page.Caption, "Disconnect");
+    EXPECT_FALSE(session.Reconnecting());
+    // The failed attempts wrote only into the server view.
+    const Texts second = page.View("#second")->Texts();
+    EXPECT_EQ(std::count(second.begin(), second.end(), "Disconnected from 127.0.0.1:" + server.PortText()), 1);
+    EXPECT_EQ(ServerLinesStarting("Reconnecting in ") + 1, ServerLinesStarting("Connecting to "));
+
+    // Gone again; this time the user gives up, and no attempt follows.
+    server.Stop();
+    ASSERT_TRUE(Wait([&] { return session.Reconnecting(); }));
+    session.btnChatConnectionClick();
+    EXPECT_EQ(page.Caption, "Connect");
+    EXPECT_TRUE(page.Enabled);
+    EXPECT_EQ(page.Server.Texts().back(), "Reconnecting stopped");
+    const int attempts = ServerLinesStarting("Connecting to ");
+    server.Restart();
+    testing_support::Drain(loop, 500);
+    EXPECT_EQ(ServerLinesStarting("Connecting to "), attempts);
+    EXPECT_FALSE(ann.Active());
+}
+
+// A server that stays silent gets a PING of ours; one that does not answer it is dropped.
+TEST(ChatKeepAlive, ASilentServerIsPingedAndDroppedWhenItDoesNotAnswer) {
+    testing_support::TTestLoop loop;
+    testing_support::TTcpListener listener;
+    TIRCCli cli{loop};
+    cli.IdleBeforePing = std::chrono::milliseconds(150);
+    cli.PingAnswerWait = std::chrono::milliseconds(300);
+    cli.SetHost("127.0.0.1");
+    cli.SetPort(std::to_string(listener.Port()));
+    cli.SetNick("Ann");
+    Texts heard;
+    cli.OnServerMessage = [&](TIRCCli&, const std::string&, const std::string& c, const Texts&) { heard.push_back(c); };
+    std::vector<std::uint16_t> closed;
+    cli.OnSessionClosed = [&](TIRCCli&, std::uint16_t e) { closed.push_back(e); };
+    cli.Connect();
+    const int peer = listener.Accept();
+    ASSERT_GE(peer, 0);
+    std::string got;
+    const auto pinged = [&](int times) {
+        return WaitFor(loop, [&] {
+            char buf[512];
+            const ssize_t n = ::recv(peer, buf, sizeof buf, MSG_DONTWAIT);
+            if (n > 0) got.append(buf, static_cast<std::size_t>(n));
+            std::size_t count = 0;
+            for (std::size_t p = got.find("PING :CorvaneGV-keepalive\r\n"); p != std::string::npos;
+                 p = got.find("PING :CorvaneGV-keepalive\r\n", p + 1))
+                ++count;
+            return count >= static_cast<std::size_t>(times);
+        });
+    };
+    ASSERT_TRUE(pinged(1)) << testing_support::Escaped(got);
+    // The answer keeps the session and is nobody else's business.
+    const std::string pong = ":srv PONG srv :CorvaneGV-keepalive\r\n";
+    ASSERT_EQ(::send(peer, pong.data(), pong.size(), 0), static_cast<ssize_t>(pong.size()));
+    ASSERT_TRUE(pinged(2)) << testing_support::Escaped(got);
+    EXPECT_TRUE(cli.Connected());
+    EXPECT_TRUE(heard.empty());
+    ASSERT_TRUE(WaitFor(loop, [&] { return !closed.empty(); }));
+    EXPECT_EQ(closed, (std::vector<std::uint16_t>{TIRCCli::NoAnswerError}));
+    EXPECT_FALSE(cli.Active());
+    ::close(peer);
+    EXPECT_EQ(loop.TimerCount(), 0u);
 }
