@@ -107,7 +107,7 @@ std::string TChatInput::MessageFit(const std::string& head, const std::string& t
 void TChatInput::Send(const std::string& line) {
     // Names that came from the network are part of some lines; none may end the line early.
     const auto end = std::find_if(line.begin(), line.end(), IsLineEnd);
-    client_.SendLine(CutUtf8(std::string(line.begin(), end), MaxLineBytes));
+    client_.SendPaced(CutUtf8(std::string(line.begin(), end), MaxLineBytes));
 }
 
 void TChatInput::Said(const std::string& line) {

@@ -25,6 +25,7 @@ TIRCCli::TIRCCli(TEventLoop& loop) : loop_(loop), socket_(loop) {
 
 TIRCCli::~TIRCCli() {
     StopWatchdog();
+    StopPacing();
     quietClose_ = true;
     if (active_) {
         active_ = false;
@@ -163,6 +164,8 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
 void TIRCCli::SocketSessionClosed(std::uint16_t error) {
     if (quietClose_) return;
     StopWatchdog();
+    // Lines for a session that is gone are not sent into the next one.
+    StopPacing();
     if (timedOut_ && error == 0) error = NoAnswerError;
     timedOut_ = false;
     active_ = false;
@@ -247,4 +250,47 @@ void TIRCCli::WatchdogTick() {
     if (now - keepAliveSent_ < PingAnswerWait) return;
     timedOut_ = true;
     socket_.Abort();
+}
+
+void TIRCCli::SendPaced(const std::string& text) {
+    if (OfflineWire) {
+        SendLine(text);
+        return;
+    }
+    if (paced_.empty()) {
+        const auto now = std::chrono::steady_clock::now();
+        pacedUntil_ = std::max(pacedUntil_, now);
+        if (pacedUntil_ - now <= SendInterval * (static_cast<long>(SendBurst) - 1)) {
+            SendLine(text);
+            pacedUntil_ += SendInterval;
+            return;
+        }
+    }
+    paced_.push_back(text);
+    if (pacer_ == 0)
+        pacer_ = loop_.StartTimer(std::max(std::chrono::milliseconds(1), SendInterval / 4), [this] { FlushPaced(); });
+}
+
+void TIRCCli::FlushPaced() {
+    const auto now = std::chrono::steady_clock::now();
+    pacedUntil_ = std::max(pacedUntil_, now);
+    while (!paced_.empty() && Connected() && pacedUntil_ - now <= SendInterval * (static_cast<long>(SendBurst) - 1)) {
+        const std::string line = std::move(paced_.front());
+        paced_.pop_front();
+        pacedUntil_ += SendInterval;
+        try {
+            SendLine(line);
+        } catch (...) {
+            // A failed send closes the connection, which drops the rest.
+            return;
+        }
+    }
+    if (paced_.empty()) StopPacing();
+}
+
+void TIRCCli::StopPacing() {
+    paced_.clear();
+    if (pacer_ == 0) return;
+    loop_.StopTimer(pacer_);
+    pacer_ = 0;
 }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -76,6 +77,13 @@ public:
     // Sends text + CR LF; raises the connection's errors.
     void SendLine(const std::string& text);
     void SendCommand(const std::string& word, const std::vector<std::string>& parameters);
+    // A line the user sends: at once while the burst allows, else queued and sent one per
+    // SendInterval, so that the server's flood limit never throws the user off. SendLine
+    // (answers to PING, the client's own protocol lines) never waits behind these.
+    void SendPaced(const std::string& text);
+    std::size_t PacedWaiting() const { return paced_.size(); }
+    std::size_t SendBurst = 4;
+    std::chrono::milliseconds SendInterval{2000};
     void Join(const std::string& channel) { SendCommand("JOIN", {channel}); }
 
     TIRCChannels& Channels() { return channels_; }
@@ -131,6 +139,8 @@ private:
     void SocketSessionConnected(std::uint16_t error);
     void SocketSessionClosed(std::uint16_t error);
     void SocketDataAvailable();
+    void FlushPaced();
+    void StopPacing();
     void StartWatchdog();
     void StopWatchdog();
     void WatchdogTick();
@@ -168,6 +178,11 @@ private:
 
     TEventLoop& loop_;
     TEventLoop::TimerId watchdog_ = 0;
+    TEventLoop::TimerId pacer_ = 0;
+    std::deque<std::string> paced_;
+    // Up to when the lines already sent have used the allowance; the burst is the room
+    // between now and this point.
+    std::chrono::steady_clock::time_point pacedUntil_;
     std::chrono::steady_clock::time_point lastHeard_, keepAliveSent_;
     bool keepAlivePending_ = false;
     bool timedOut_ = false;

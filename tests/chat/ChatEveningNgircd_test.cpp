@@ -1,6 +1,7 @@
 // A chat that holds up all evening, against a real ngircd: a taken nickname, a server that
 // goes away and comes back, a user who sends faster than the server allows.
 #include "FakeChatPage.h"
+#include "chat/ChatInput.h"
 #include "chat/ChatSession.h"
 #include "chat/NgircdServer.h"
 #include "chat/ServerMessage.h"
@@ -153,6 +154,44 @@ TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInEveryOpenChannelUntil
     testing_support::Drain(loop, 500);
     EXPECT_EQ(ServerLinesStarting("Connecting to "), attempts);
     EXPECT_FALSE(ann.Active());
+}
+
+class ChatEveningFlood : public ChatEvening {
+protected:
+    ChatEveningFlood() : ChatEvening(FloodProtected()) {}
+    static TNgircdServer::TOptions FloodProtected() {
+        TNgircdServer::TOptions options;
+        options.floodProtection = true;
+        return options;
+    }
+};
+
+TEST_F(ChatEveningFlood, TwentyQuickLinesArrivePacedAndTheUserStaysOn) {
+    using namespace std::chrono;
+    BobConnects();
+    bob.SendLine("JOIN #Lobby_20");
+    std::vector<std::pair<steady_clock::time_point, std::string>> arrived;
+    bob.OnMessage = [&](TIRCCli&, const std::string& nick, const std::string&, const std::string&,
+                        const std::string&, const std::string& text, bool) {
+        if (nick == "Ann") arrived.emplace_back(steady_clock::now(), text);
+    };
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann"); })) << ServerText();
+    // Shorter than the program's pace, still slower than ngircd's one second per line.
+    ann.SendInterval = milliseconds(1100);
+    TChatInput input{ann, chat, settings, ping};
+    chat.SelectChatTab(chat.FindChatTab("#Lobby_20"));
+    const std::string filler(300, 'x');
+    for (int i = 0; i < 20; ++i) input.HandleText("line " + std::to_string(i) + " " + filler);
+    // Every line is in the view at once; most wait for their turn to go out.
+    EXPECT_EQ(page.View("#Lobby_20")->Texts().back(), "[Ann]   line 19 " + filler);
+    EXPECT_EQ(ann.PacedWaiting(), 20 - ann.SendBurst);
+    ASSERT_TRUE(Wait([&] { return arrived.size() == 20; }, 30000)) << arrived.size() << "\n" << ServerText();
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(arrived[static_cast<std::size_t>(i)].second, "line " + std::to_string(i) + " " + filler);
+    // The last one went out 16 intervals after the first.
+    EXPECT_GE(arrived.back().first - arrived.front().first, (20 - static_cast<int>(ann.SendBurst)) * milliseconds(1000));
+    EXPECT_TRUE(ann.Connected());
+    EXPECT_EQ(page.Caption, "Disconnect");
 }
 
 // A server that stays silent gets a PING of ours; one that does not answer it is dropped.
