@@ -83,6 +83,19 @@ void TChatInput::Edit1KeyPress(char& key) {
 }
 
 void TChatInput::HandleText(const std::string& text) {
+    if (ConfirmPaste) {
+        std::size_t lines = 0;
+        for (std::size_t start = 0; start <= text.size();) {
+            std::size_t end = start;
+            while (end < text.size() && !IsLineEnd(text[end])) ++end;
+            if (end > start) ++lines;
+            start = end + 1;
+        }
+        const int tab = conversations_.SelectedTab();
+        if (lines > PasteAskLines &&
+            !ConfirmPaste("Send " + std::to_string(lines) + " lines to " + conversations_.TabLabel(tab) + "?"))
+            return;
+    }
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = start;

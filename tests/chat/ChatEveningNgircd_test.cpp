@@ -156,6 +156,42 @@ TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInEveryOpenChannelUntil
     EXPECT_FALSE(ann.Active());
 }
 
+TEST_F(ChatEvening, APastedBlockOfManyLinesIsSentOnlyWhenTheUserSaysYes) {
+    BobConnects();
+    bob.SendLine("JOIN #Lobby_20");
+    Texts got;
+    bob.OnMessage = [&](TIRCCli&, const std::string& nick, const std::string&, const std::string&, const std::string&,
+                        const std::string& text, bool) {
+        if (nick == "Ann") got.push_back(text);
+    };
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann") && Listed("#Lobby_20", "bob"); })) << ServerText();
+    ann.SendInterval = std::chrono::milliseconds(100);
+    TChatInput input{ann, chat, settings, ping};
+    Texts asked;
+    bool answer = false;
+    input.ConfirmPaste = [&](const std::string& question) {
+        asked.push_back(question);
+        return answer;
+    };
+    chat.SelectChatTab(chat.FindChatTab("#Lobby_20"));
+    const std::string block = "one\r\ntwo\n\nthree\nfour\nQUIT :five";
+    page.Input = block;
+    input.HandleText(block);
+    EXPECT_EQ(asked, Texts{"Send 5 lines to #Lobby_20?"});
+    EXPECT_EQ(page.Input, block);
+    answer = true;
+    input.HandleText(block);
+    ASSERT_TRUE(Wait([&] { return got.size() == 5; })) << got.size();
+    EXPECT_EQ(got, (Texts{"one", "two", "three", "four", "QUIT :five"}));
+    EXPECT_EQ(page.Input, "");
+    // A few lines go without a question.
+    input.HandleText("six\nseven\neight");
+    EXPECT_EQ(asked.size(), 2u);
+    ASSERT_TRUE(Wait([&] { return got.size() == 8; }));
+    EXPECT_TRUE(ann.Connected());
+}
+
 class ChatEveningFlood : public ChatEvening {
 protected:
     ChatEveningFlood() : ChatEvening(FloodProtected()) {}
