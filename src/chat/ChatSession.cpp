@@ -35,7 +35,7 @@ std::string TChatSession::RegistrationLine(const std::string& r1, const std::str
 
 std::string TChatSession::LoginNick() const {
     // After the server gave us a changed nickname the user still wants the one they chose.
-    if (client_.Nick() != client_.WantedNick() && settings_.Nickname == client_.Nick()) return client_.WantedNick();
+    if (!changedNick_.empty() && settings_.Nickname == changedNick_) return wantedNick_;
     return settings_.Nickname;
 }
 
@@ -124,6 +124,13 @@ TChatSession::~TChatSession() { StopReconnectTimer(); }
 
 void TChatSession::Welcomed() {
     attempt_ = 0;
+    // Kept through failed attempts: each of them sets the client's nickname anew.
+    if (client_.Nick() != client_.WantedNick()) {
+        changedNick_ = client_.Nick();
+        wantedNick_ = client_.WantedNick();
+    } else {
+        changedNick_.clear();
+    }
     if (!rejoin_) return;
     rejoin_ = false;
     Rejoin();

@@ -76,6 +76,8 @@ private:
     bool reconnecting_ = false;
     bool rejoin_ = false;
     int attempt_ = 0;
+    // The nickname the server gave us at the last welcome instead of the wanted one.
+    std::string changedNick_, wantedNick_;
     TEventLoop::TimerId timer_ = 0;
     // Not the settings' generator: that one starts alike in every run, and clients that all
     // lost the same server must not all come back at the same moment.

@@ -100,12 +100,14 @@ TEST_F(ChatEvening, ATakenNicknameGivesAChangedOneThatTheWholePageFollows) {
     ASSERT_TRUE(Wait([&] { return page.View("Ann") && !page.View("Ann")->Lines.empty(); })) << ServerText();
     EXPECT_EQ(page.View("Ann")->Texts().back(), "[Ann]   are you the real Ann?");
 
-    // The next login asks for the wanted nickname again; now it is free.
-    bob.Disconnect();
-    session.btnChatConnectionClick();
-    ASSERT_TRUE(Wait([&] { return page.Caption == "Connect"; }));
-    session.btnChatConnectionClick();
+    // After the server is back the logins ask for the wanted nickname again, also after
+    // attempts that failed; the other player is gone, so it is free.
+    session.ReconnectPauses = {std::chrono::milliseconds(100), std::chrono::milliseconds(200)};
+    server.Stop();
+    ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Reconnecting in ") >= 3; })) << ServerText();
+    server.Restart();
     ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann") && settings.Nickname == "Ann"; })) << ServerText();
+    EXPECT_EQ(ann.Nick(), "Ann");
 }
 
 TEST_F(ChatEvening, ANicknameTooLongWithTheUnderscoreIsCutToFit) {
