@@ -83,6 +83,19 @@ void TChatInput::Edit1KeyPress(char& key) {
 }
 
 void TChatInput::HandleText(const std::string& text) {
+    if (ConfirmPaste) {
+        std::size_t lines = 0;
+        for (std::size_t start = 0; start <= text.size();) {
+            std::size_t end = start;
+            while (end < text.size() && !IsLineEnd(text[end])) ++end;
+            if (end > start) ++lines;
+            start = end + 1;
+        }
+        const int tab = conversations_.SelectedTab();
+        if (lines > PasteAskLines &&
+            !ConfirmPaste("Send " + std::to_string(lines) + " lines to " + conversations_.TabLabel(tab) + "?"))
+            return;
+    }
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = start;
@@ -107,7 +120,7 @@ std::string TChatInput::MessageFit(const std::string& head, const std::string& t
 void TChatInput::Send(const std::string& line) {
     // Names that came from the network are part of some lines; none may end the line early.
     const auto end = std::find_if(line.begin(), line.end(), IsLineEnd);
-    client_.SendLine(CutUtf8(std::string(line.begin(), end), MaxLineBytes));
+    client_.SendPaced(CutUtf8(std::string(line.begin(), end), MaxLineBytes));
 }
 
 void TChatInput::Said(const std::string& line) {

@@ -7,6 +7,7 @@
 #include "settings/Settings.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // The keys the input line takes for itself, as virtual-key codes; digits are '0' to '9'.
@@ -40,6 +41,11 @@ public:
 
     std::string LastSentLine;
     bool LineRecalled = false;
+
+    // A block of more than PasteAskLines lines is sent only when this answers yes to the
+    // question ("Send 5 lines to #Lobby_20?"); on no, the block stays in the input line.
+    std::function<bool(const std::string& question)> ConfirmPaste;
+    static constexpr std::size_t PasteAskLines = 3;
 
     // The server drops a client that sends a longer line (CR LF not counted).
     static constexpr std::size_t MaxLineBytes = 510;

@@ -1,6 +1,11 @@
 // TChatSession: connect and disconnect, the status lines and the registration line.
 #include "chat/ChatSession.h"
 
+#include "chat/ServerMessage.h"
+
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
 // The full name is the user's own text, but a line break in it would end the line early and
@@ -28,26 +33,29 @@ std::string TChatSession::RegistrationLine(const std::string& r1, const std::str
     return "USER GV" + r1 + " \"GV" + r2 + ".GV" + r3 + "\" \"" + host_ + "\" :" + RealNameText();
 }
 
+std::string TChatSession::LoginNick() const {
+    // After the server gave us a changed nickname the user still wants the one they chose.
+    if (!changedNick_.empty() && settings_.Nickname == changedNick_) return wantedNick_;
+    return settings_.Nickname;
+}
+
 void TChatSession::btnChatConnectionClick() {
-    if (client_.Connected()) {
-        client_.Disconnect();
+    if (client_.Connected() || reconnecting_) {
+        Disconnect();
         return;
     }
     // Still connecting: the button is disabled, but the first activation clicks in code.
     if (client_.Active()) return;
     TChatPageView& view = conversations_.View();
     view.SetConnectButton("Connect", false);
+    wanted_ = true;
+    attempt_ = 0;
     try {
-        client_.SetNick(settings_.Nickname);
-        client_.SetRealName(RealNameText());
-        client_.SetHost(host_);
-        client_.SetPort(port_);
-        conversations_.SetTabLabel(0, host_);
-        conversations_.AddLineToRichEdit("", "Connecting to " + host_ + ":" + port_, LineClass::Status);
-        client_.Connect();
+        StartAttempt();
     } catch (...) {
         // The client is idle again after a failed start; so is the button, and the user can
         // try once more. The error itself goes on to the application's handler.
+        wanted_ = false;
         if (client_.Active()) {
             try {
                 client_.Disconnect();
@@ -57,6 +65,108 @@ void TChatSession::btnChatConnectionClick() {
         view.SetConnectButton("Connect", true);
         throw;
     }
+}
+
+void TChatSession::StartAttempt() {
+    up_ = false;
+    client_.SetNick(LoginNick());
+    client_.SetRealName(RealNameText());
+    client_.SetHost(host_);
+    client_.SetPort(port_);
+    conversations_.SetTabLabel(0, host_);
+    conversations_.AddLineToRichEdit("", "Connecting to " + host_ + ":" + port_, LineClass::Status);
+    client_.Connect();
+}
+
+void TChatSession::ScheduleReconnect() {
+    using namespace std::chrono;
+    milliseconds pause = ReconnectPauses.First;
+    for (int i = 0; i < attempt_ && pause < ReconnectPauses.Max; ++i) pause *= 2;
+    pause = std::min(pause, ReconnectPauses.Max);
+    // Up to a sixth more or less, so that a crowd thrown off together spreads out.
+    const auto spread = pause.count() / 6;
+    if (spread > 0) pause += milliseconds(std::uniform_int_distribution<long long>(-spread, spread)(jitter_));
+    ++attempt_;
+    reconnecting_ = true;
+    conversations_.View().SetConnectButton("Disconnect", true);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(pause.count()) / 1000.0);
+    conversations_.AddLineToRichEdit("", "Reconnecting in " + std::string(seconds) + " s (attempt " +
+                                             std::to_string(attempt_) + ")", LineClass::Status);
+    StopReconnectTimer();
+    timer_ = client_.Loop().StartTimer(std::max(pause, milliseconds(1)), [this] { ReconnectTimer(); });
+}
+
+void TChatSession::ReconnectTimer() {
+    StopReconnectTimer();
+    try {
+        StartAttempt();
+    } catch (const std::exception& e) {
+        // A start that fails at once (the name does not resolve) is one more failed attempt.
+        conversations_.AddLineToRichEdit("", e.what(), LineClass::Error);
+        if (client_.Active()) {
+            try {
+                client_.Disconnect();
+            } catch (...) {
+            }
+        }
+        if (wanted_ && !client_.Active()) ScheduleReconnect();
+    }
+}
+
+void TChatSession::StopReconnectTimer() {
+    if (timer_ == 0) return;
+    client_.Loop().StopTimer(timer_);
+    timer_ = 0;
+}
+
+TChatSession::~TChatSession() { StopReconnectTimer(); }
+
+void TChatSession::Welcomed() {
+    attempt_ = 0;
+    // Kept through failed attempts: each of them sets the client's nickname anew.
+    if (client_.Nick() != client_.WantedNick()) {
+        changedNick_ = client_.Nick();
+        wantedNick_ = client_.WantedNick();
+    } else {
+        changedNick_.clear();
+    }
+    if (!rejoin_) return;
+    rejoin_ = false;
+    Rejoin();
+}
+
+void TChatSession::Rejoin() {
+    // The lobby has its own JOIN at the welcome; the other channels whose tabs are open go in
+    // as few lines as fit, so that the server's flood limit does not count one per channel.
+    std::string list;
+    const auto flush = [&] {
+        if (!list.empty()) client_.SendLine("JOIN " + list);
+        list.clear();
+    };
+    for (int i = 0; i < conversations_.RowCount(); ++i) {
+        const TConversation& c = conversations_.Row(i);
+        if (!c.UserList || conversations_.FindChatTab(c.Name) <= 0) continue;
+        if (SameTextAscii(c.Name, LobbyChannel)) continue;
+        // Names came from the server; one with a blank, comma or line end is no channel to ask for.
+        if (c.Name.find_first_of(" ,\r\n") != std::string::npos) continue;
+        if (list.size() + c.Name.size() > 400) flush();
+        if (!list.empty()) list += ',';
+        list += c.Name;
+    }
+    flush();
+}
+
+void TChatSession::Disconnect() {
+    wanted_ = false;
+    StopReconnectTimer();
+    if (reconnecting_) {
+        reconnecting_ = false;
+        rejoin_ = false;
+        conversations_.AddLineToRichEdit("", "Reconnecting stopped", LineClass::Status);
+    }
+    if (client_.Active()) client_.Disconnect();
+    conversations_.View().SetConnectButton("Connect", true);
 }
 
 void TChatSession::WriteEverywhere(const std::string& text) {
@@ -72,6 +182,9 @@ void TChatSession::WriteEverywhere(const std::string& text) {
 }
 
 void TChatSession::IRCCli1SessionConnected(TIRCCli&, std::uint16_t) {
+    up_ = true;
+    rejoin_ = reconnecting_;
+    reconnecting_ = false;
     conversations_.View().SetConnectButton("Disconnect", true);
     WriteEverywhere("Connected to " + host_ + ":" + port_);
     const std::string r1 = RandomNumberText(random_);
@@ -80,11 +193,27 @@ void TChatSession::IRCCli1SessionConnected(TIRCCli&, std::uint16_t) {
     client_.SendLine(RegistrationLine(r1, r2, r3));
 }
 
-void TChatSession::IRCCli1SessionClosed(TIRCCli&, std::uint16_t) {
+void TChatSession::IRCCli1SessionClosed(TIRCCli&, std::uint16_t error) {
+    const bool wasUp = up_;
+    up_ = false;
+    rejoin_ = false;
     conversations_.View().SetConnectButton("Connect", true);
-    WriteEverywhere("Disconnected from " + host_ + ":" + port_);
+    const std::string line = "Disconnected from " + host_ + ":" + port_;
+    // A reconnect attempt that never came up concerns the server view alone.
+    if (reconnecting_ && !wasUp)
+        conversations_.AddLineToRichEdit("", line, LineClass::Status);
+    else
+        WriteEverywhere(line);
+    if (error == TIRCCli::NoAnswerError && wasUp)
+        conversations_.AddLineToRichEdit("", "The server did not answer for too long", LineClass::Status);
     for (int i = 0; i < conversations_.RowCount(); ++i) {
         TConversation& c = conversations_.Row(i);
         if (c.UserList) c.UserList->Clear();
     }
+    // Only a session that was up, or the attempts to bring it back, are tried again: a first
+    // connect that fails is left to the user, as before.
+    if (wanted_ && (wasUp || reconnecting_))
+        ScheduleReconnect();
+    else
+        wanted_ = false;
 }

@@ -6,7 +6,9 @@
 #include "settings/Names.h"
 #include "settings/Settings.h"
 
+#include <chrono>
 #include <cstdint>
+#include <random>
 #include <string>
 
 inline constexpr const char* ChatVersionText = "1.01";
@@ -16,10 +18,26 @@ public:
     // All references must outlive the session. Host and port are where every Connect goes.
     TChatSession(TIRCCli& client, TConversations& conversations, TSettings& settings, TRandomGenerator& random,
                  std::string host, std::string port);
+    ~TChatSession();
+    TChatSession(const TChatSession&) = delete;
+    TChatSession& operator=(const TChatSession&) = delete;
 
-    // Connects when idle, disconnects when connected. A start that fails at once is back in
-    // the idle state before its error is passed on.
+    // Pauses between the attempts after a drop the user did not ask for: the first, doubled
+    // after every attempt up to the last; each drawn a little above or below.
+    struct TReconnectPauses {
+        std::chrono::milliseconds First{2000};
+        std::chrono::milliseconds Max{60000};
+    } ReconnectPauses;
+
+    // Connects when idle, disconnects when connected or stops the reconnect attempts. A start
+    // that fails at once is back in the idle state before its error is passed on.
     void btnChatConnectionClick();
+    // The server's welcome: after a reconnect the channels whose tabs are open are joined again.
+    void Welcomed();
+    // Waiting for or making a reconnect attempt.
+    bool Reconnecting() const { return reconnecting_; }
+    // The user ends the session (the button, closing the window); no reconnect follows.
+    void Disconnect();
     void IRCCli1SessionConnected(TIRCCli& sender, std::uint16_t error);
     void IRCCli1SessionClosed(TIRCCli& sender, std::uint16_t error);
 
@@ -28,10 +46,20 @@ public:
     // The window's own registration line, sent after the client's login lines.
     std::string RegistrationLine(const std::string& r1, const std::string& r2, const std::string& r3) const;
 
+    // The nickname a login asks for: the own nickname, or the wanted one when the own one is
+    // only the changed nickname the server gave us because the wanted one was taken.
+    std::string LoginNick() const;
+
     const std::string& Host() const { return host_; }
     const std::string& Port() const { return port_; }
 
 private:
+    // Sets the client up for host and port and calls Connect; raises what Connect raises.
+    void StartAttempt();
+    void ScheduleReconnect();
+    void ReconnectTimer();
+    void StopReconnectTimer();
+    void Rejoin();
     // The line to every conversation, after the server view, in the order they were opened.
     void WriteEverywhere(const std::string& text);
 
@@ -40,4 +68,18 @@ private:
     TSettings& settings_;
     TRandomGenerator& random_;
     std::string host_, port_;
+
+    // The user asked for a session and has not ended it.
+    bool wanted_ = false;
+    // The current connection came up (its session-connected event was raised).
+    bool up_ = false;
+    bool reconnecting_ = false;
+    bool rejoin_ = false;
+    int attempt_ = 0;
+    // The nickname the server gave us at the last welcome instead of the wanted one.
+    std::string changedNick_, wantedNick_;
+    TEventLoop::TimerId timer_ = 0;
+    // Not the settings' generator: that one starts alike in every run, and clients that all
+    // lost the same server must not all come back at the same moment.
+    std::minstd_rand jitter_{std::random_device{}()};
 };

@@ -1,6 +1,8 @@
 // TIRCCli: properties, session start and stop, login, and the receive path.
 #include "chat/IRCCli.h"
 
+#include <algorithm>
+
 namespace {
 
 const char* const kActiveText = "You cannot change this property while the component is active";
@@ -15,13 +17,15 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-TIRCCli::TIRCCli(TEventLoop& loop) : socket_(loop) {
+TIRCCli::TIRCCli(TEventLoop& loop) : loop_(loop), socket_(loop) {
     socket_.OnSessionConnected = [this](TWSocket&, std::uint16_t error) { SocketSessionConnected(error); };
     socket_.OnSessionClosed = [this](TWSocket&, std::uint16_t error) { SocketSessionClosed(error); };
     socket_.OnDataAvailable = [this](TWSocket&, std::uint16_t) { SocketDataAvailable(); };
 }
 
 TIRCCli::~TIRCCli() {
+    StopWatchdog();
+    StopPacing();
     quietClose_ = true;
     if (active_) {
         active_ = false;
@@ -68,6 +72,7 @@ void TIRCCli::SetPort(const std::string& value) {
 
 void TIRCCli::SetNick(const std::string& value) {
     nick_ = value;
+    wantedNick_ = value;
     if (Connected()) SendLine("nick " + value);
 }
 
@@ -88,6 +93,9 @@ void TIRCCli::SetActive(bool value) {
 void TIRCCli::Start() {
     // An unfinished line of an earlier session must not run into the first line of this one.
     queue_.Clear();
+    registered_ = false;
+    nickAttempt_ = 0;
+    nickMaxLength_ = std::string::npos;
     try {
         socket_.SetAddr(host_);
         socket_.SetPort(port_);
@@ -150,6 +158,7 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
         Disconnect();
         return;
     }
+    StartWatchdog();
     if (autoLogin_) {
         if (!pass_.empty()) SendLine("pass " + pass_);
         SendLine("nick " + nick_);
@@ -160,12 +169,19 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
 
 void TIRCCli::SocketSessionClosed(std::uint16_t error) {
     if (quietClose_) return;
+    StopWatchdog();
+    // Lines for a session that is gone are not sent into the next one.
+    StopPacing();
+    if (timedOut_ && error == 0) error = NoAnswerError;
+    timedOut_ = false;
     active_ = false;
+    registered_ = false;
     channels_.Clear();
     if (OnSessionClosed) OnSessionClosed(*this, error);
 }
 
 void TIRCCli::SocketDataAvailable() {
+    lastHeard_ = std::chrono::steady_clock::now();
     char buffer[8193];
     for (;;) {
         int n = socket_.Receive(buffer, sizeof buffer);
@@ -190,6 +206,10 @@ void TIRCCli::HandleQueuedLines() {
 bool TIRCCli::HandleLine(std::string_view text) {
     TIRCLine line;
     if (!ParseIRCLine(text, line)) return false;
+    // The answer to our own keep-alive PING is nobody else's business.
+    if (SameTextAscii(line.Command, "PONG") && !line.Parameters.empty() &&
+        line.Parameters.back() == KeepAliveToken)
+        return false;
     // A failed line is skipped alone; the complete lines behind it are handled now rather than
     // waiting for the next arrival of data.
     try {
@@ -200,4 +220,83 @@ bool TIRCCli::HandleLine(std::string_view text) {
         return false;
     }
     return true;
+}
+
+void TIRCCli::StartWatchdog() {
+    StopWatchdog();
+    lastHeard_ = std::chrono::steady_clock::now();
+    keepAlivePending_ = false;
+    timedOut_ = false;
+    // A few looks per period are enough: neither limit needs to be met to the millisecond.
+    const auto tick = std::max(std::chrono::milliseconds(10), std::min(IdleBeforePing, PingAnswerWait) / 4);
+    watchdog_ = loop_.StartTimer(tick, [this] { WatchdogTick(); });
+}
+
+void TIRCCli::StopWatchdog() {
+    if (watchdog_ == 0) return;
+    loop_.StopTimer(watchdog_);
+    watchdog_ = 0;
+}
+
+void TIRCCli::WatchdogTick() {
+    if (!Connected()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (keepAlivePending_ && lastHeard_ >= keepAliveSent_) keepAlivePending_ = false;
+    if (!keepAlivePending_) {
+        if (now - lastHeard_ < IdleBeforePing) return;
+        keepAlivePending_ = true;
+        keepAliveSent_ = now;
+        try {
+            SendLine(std::string("PING :") + KeepAliveToken);
+        } catch (...) {
+            // A failed send closes the connection by itself.
+        }
+        return;
+    }
+    if (now - keepAliveSent_ < PingAnswerWait) return;
+    timedOut_ = true;
+    socket_.Abort();
+}
+
+void TIRCCli::SendPaced(const std::string& text) {
+    if (OfflineWire) {
+        SendLine(text);
+        return;
+    }
+    if (paced_.empty()) {
+        const auto now = std::chrono::steady_clock::now();
+        pacedUntil_ = std::max(pacedUntil_, now);
+        if (pacedUntil_ - now <= SendInterval * (static_cast<long>(SendBurst) - 1)) {
+            SendLine(text);
+            pacedUntil_ += SendInterval;
+            return;
+        }
+    }
+    paced_.push_back(text);
+    if (pacer_ == 0)
+        pacer_ = loop_.StartTimer(std::max(std::chrono::milliseconds(1), SendInterval / 4), [this] { FlushPaced(); });
+}
+
+void TIRCCli::FlushPaced() {
+    const auto now = std::chrono::steady_clock::now();
+    pacedUntil_ = std::max(pacedUntil_, now);
+    while (!paced_.empty() && Connected() && pacedUntil_ - now <= SendInterval * (static_cast<long>(SendBurst) - 1)) {
+        const std::string line = std::move(paced_.front());
+        paced_.pop_front();
+        pacedUntil_ += SendInterval;
+        try {
+            SendLine(line);
+        } catch (...) {
+            // A failed send closes the connection, which drops the rest.
+            return;
+        }
+    }
+    if (paced_.empty()) StopPacing();
+}
+
+void TIRCCli::StopPacing() {
+    paced_.clear();
+    if (pacer_ == 0) return;
+    loop_.StopTimer(pacer_);
+    pacer_ = 0;
 }

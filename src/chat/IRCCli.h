@@ -6,7 +6,9 @@
 #include "chat/IRCRegistry.h"
 #include "net/WSocket.h"
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -17,6 +19,10 @@ class EIRCCli : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The attempt-th changed nickname for base (attempt 1: base + "_", then base + "1", "2" ...),
+// cut from the base's end so that it is at most maxLength long.
+std::string ChangedNick(const std::string& base, int attempt, std::size_t maxLength);
 
 class TIRCCli {
 public:
@@ -35,6 +41,7 @@ public:
                                                  const std::string& AChannel, bool& Accept)>;
 
     explicit TIRCCli(TEventLoop& loop);
+    TEventLoop& Loop() { return loop_; }
     // Stops a running session as Disconnect does, but without OnSessionClosed; then empties
     // the registry with its deletion events.
     ~TIRCCli();
@@ -45,6 +52,11 @@ public:
     void SetActive(bool value);
     const std::string& Nick() const { return nick_; }
     void SetNick(const std::string& value);
+    // The nickname the owner asked for (or the server confirmed through NICK); Nick() differs
+    // from it while the client goes by a changed one because the wanted one was taken.
+    const std::string& WantedNick() const { return wantedNick_; }
+    // The server's welcome has come for this session.
+    bool Registered() const { return registered_; }
     const std::string& User() const { return user_; }
     void SetUser(const std::string& value);
     const std::string& RealName() const { return realName_; }
@@ -66,6 +78,13 @@ public:
     // errors.
     void SendLine(const std::string& text);
     void SendCommand(const std::string& word, const std::vector<std::string>& parameters);
+    // A line the user sends: at once while the burst allows, else queued and sent one per
+    // SendInterval, so that the server's flood limit never throws the user off. SendLine
+    // (answers to PING, the client's own protocol lines) never waits behind these.
+    void SendPaced(const std::string& text);
+    std::size_t PacedWaiting() const { return paced_.size(); }
+    std::size_t SendBurst = 4;
+    std::chrono::milliseconds SendInterval{2000};
     void Join(const std::string& channel) { SendCommand("JOIN", {channel}); }
 
     TIRCChannels& Channels() { return channels_; }
@@ -100,6 +119,17 @@ public:
     // Bytes read into the line queue per notification before its lines are handled; the
     // connection calls again while more is waiting, so a flood never piles up unhandled.
     static constexpr std::size_t ReceiveHighWater = 256 * 1024;
+    // A connection on which the server said nothing for IdleBeforePing gets a PING of our own;
+    // when nothing at all comes within PingAnswerWait after it, the client drops the
+    // connection and reports OnSessionClosed with the time-out error.
+    std::chrono::milliseconds IdleBeforePing{std::chrono::minutes(4)};
+    std::chrono::milliseconds PingAnswerWait{std::chrono::minutes(1)};
+    static constexpr std::uint16_t NoAnswerError = 10060;
+    // The token of our own PING; the server's PONG to it is the client's business alone.
+    static constexpr const char* KeepAliveToken = "CorvaneGV-keepalive";
+
+    // Changed nicknames tried at login before the client gives up and waits unregistered.
+    static constexpr int MaxNickAttempts = 10;
 
 private:
     void Start();
@@ -110,6 +140,11 @@ private:
     void SocketSessionConnected(std::uint16_t error);
     void SocketSessionClosed(std::uint16_t error);
     void SocketDataAvailable();
+    void FlushPaced();
+    void StopPacing();
+    void StartWatchdog();
+    void StopWatchdog();
+    void WatchdogTick();
 
     // Dispatch of a parsed line (IRCDispatch.cpp).
     void Dispatch(const TIRCLine& line);
@@ -123,6 +158,8 @@ private:
     void DoPing(const TIRCLine& line);
     void DoQuit(const TIRCLine& line);
     void DoTopic(const TIRCLine& line);
+    void DoWelcome(const TIRCLine& line);
+    void DoNickRejected(const TIRCLine& line);
     void NamesUpdate(const std::string& channelName, const std::string& names);
     void PartHandling(const std::string& nick, const std::string& channelName);
     void RaiseChannel(const TIRCChannelEvent& event, TIRCChannel& channel);
@@ -130,12 +167,26 @@ private:
     std::string nick_, user_, realName_, pass_;
     std::string host_ = "localhost";
     std::string port_ = "6667";
+    std::string wantedNick_;
+    bool registered_ = false;
+    int nickAttempt_ = 0;
+    std::size_t nickMaxLength_ = std::string::npos;
     bool active_ = false;
     bool autoLogin_ = true;
     // Session-closed events of the connection that the client must not pass on: the quiet
     // clean-up of a failed start, and destruction.
     bool quietClose_ = false;
 
+    TEventLoop& loop_;
+    TEventLoop::TimerId watchdog_ = 0;
+    TEventLoop::TimerId pacer_ = 0;
+    std::deque<std::string> paced_;
+    // Up to when the lines already sent have used the allowance; the burst is the room
+    // between now and this point.
+    std::chrono::steady_clock::time_point pacedUntil_;
+    std::chrono::steady_clock::time_point lastHeard_, keepAliveSent_;
+    bool keepAlivePending_ = false;
+    bool timedOut_ = false;
     TDataQueue queue_;
     TIRCChannels channels_{*this};
     TIRCPrefixInfo prefixInfo_;

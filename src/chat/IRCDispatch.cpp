@@ -1,6 +1,7 @@
 // TIRCCli: the client's own reactions to server lines and the registry updates they make.
 #include "chat/IRCCli.h"
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 
@@ -24,6 +25,9 @@ void TIRCCli::Dispatch(const TIRCLine& line) {
     const std::string& command = line.Command;
     if (IsNumericCommand(command)) {
         if (command == "353") NamesUpdate(Param(line, 2), Param(line, 3));
+        if (command == "001") DoWelcome(line);
+        // Nickname in use or refused: only at login is there no nickname to stay with.
+        if ((command == "433" || command == "432") && !registered_) DoNickRejected(line);
         return;
     }
     static constexpr struct {
@@ -104,7 +108,10 @@ void TIRCCli::DoNick(const TIRCLine& line) {
         RaiseChannel(OnChannelChanged, *channel);
     }
     // The server confirms our own change: take it without sending anything.
-    if (SameTextAscii(oldNick, nick_)) nick_ = newNick;
+    if (SameTextAscii(oldNick, nick_)) {
+        nick_ = newNick;
+        if (registered_) wantedNick_ = newNick;
+    }
 }
 
 void TIRCCli::DoNotice(const TIRCLine& line) {
@@ -163,4 +170,28 @@ void TIRCCli::NamesUpdate(const std::string& channelName, const std::string& nam
         }
     }
     if (channel->Listed()) RaiseChannel(OnChannelChanged, *channel);
+}
+
+std::string ChangedNick(const std::string& base, int attempt, std::size_t maxLength) {
+    const std::string suffix = attempt <= 1 ? std::string("_") : std::to_string(attempt - 1);
+    std::string head = base;
+    if (maxLength != std::string::npos && head.size() + suffix.size() > maxLength)
+        head.resize(maxLength > suffix.size() ? maxLength - suffix.size() : 0);
+    return head + suffix;
+}
+
+void TIRCCli::DoWelcome(const TIRCLine& line) {
+    registered_ = true;
+    // The server says under which nickname it registered us.
+    if (!line.Parameters.empty() && !line.Parameters[0].empty()) nick_ = line.Parameters[0];
+}
+
+void TIRCCli::DoNickRejected(const TIRCLine& line) {
+    const std::string rejected = line.Parameters.size() > 1 ? line.Parameters[1] : nick_;
+    // A refused nickname may be too long for this server: the next ones are shorter.
+    if (line.Command == "432" && rejected.size() > 1)
+        nickMaxLength_ = std::min(nickMaxLength_, rejected.size() - 1);
+    if (++nickAttempt_ > MaxNickAttempts) return;
+    nick_ = ChangedNick(wantedNick_, nickAttempt_, nickMaxLength_);
+    SendLine("nick " + nick_);
 }

@@ -47,7 +47,12 @@ void TServerMessages::IRCCli1ServerMessage(TIRCCli&, const std::string& APrefix,
         conversations_.AddLineToRichEdit("", "==========================================================", LineClass::Info);
     } else if (c == "001") {
         client_.SendLine(std::string("JOIN ") + LobbyChannel);
+        // The own nickname is the one the server registered, which may be a changed one.
+        if (!p.empty() && !p[0].empty()) settings_.Nickname = p[0];
         conversations_.AddLineToRichEdit("", p.at(0), LineClass::Info);
+        if (OnWelcome) OnWelcome();
+    } else if ((c == "433" || c == "432") && !client_.Registered()) {
+        NickRejected(c, p);
     } else if (c == "332") {
         conversations_.AddLineToRichEdit(p.at(1), "Topic is:   " + p.at(2), LineClass::Info);
     } else if (c == "333") {
@@ -76,6 +81,16 @@ void TServerMessages::IRCCli1ServerMessage(TIRCCli&, const std::string& APrefix,
     } else {
         Generic(c, p);
     }
+}
+
+void TServerMessages::NickRejected(const std::string& command, const std::vector<std::string>& p) {
+    // The client has already asked for another nickname, unless it ran out of them.
+    const std::string rejected = p.size() > 1 ? p[1] : client_.WantedNick();
+    const std::string why = command == "433" ? " is in use" : " is not accepted by the server";
+    const std::string next = client_.Nick() != rejected
+                                 ? ", trying " + client_.Nick()
+                                 : "; no other nickname left to try, choose another one under Settings";
+    conversations_.AddLineToRichEdit("", "Nickname " + rejected + why + next, LineClass::Info);
 }
 
 void TServerMessages::DeveloperDump(const std::string& prefix, const std::string& command,

@@ -35,6 +35,8 @@ public:
 
     // Right after another user's message or channel action was written into a view.
     std::function<void()> OnNotifyUserMessage;
+    // After the welcome's own lines: the session joins the other channels again after a reconnect.
+    std::function<void()> OnWelcome;
     // Developer mode: every server line is also dumped whole into the server view.
     std::function<bool()> DeveloperMode;
     // The local time of day as "14:05:09"; tests put a fixed clock here.
@@ -49,6 +51,7 @@ private:
     void Mode(const std::string& nick, const std::vector<std::string>& p);
     void Nick(const std::string& nick, const std::vector<std::string>& p);
     void Pong();
+    void NickRejected(const std::string& command, const std::vector<std::string>& p);
     void PrivateMessage(const std::string& nick, const std::vector<std::string>& p);
     void Generic(const std::string& command, const std::vector<std::string>& parameters);
     void Notify();

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QUrl>
@@ -71,6 +72,11 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     session_ = std::make_unique<TChatSession>(client, conversations_, settings, random, host, port);
     messages_ = std::make_unique<TServerMessages>(client, conversations_, settings, Ping);
     input_ = std::make_unique<TChatInput>(client, conversations_, settings, Ping);
+    messages_->OnWelcome = [this] { session_->Welcomed(); };
+    input_->ConfirmPaste = [this](const std::string& question) {
+        return QMessageBox::question(controls_.Edit1->window(), "Corvane Games Viewer", ChatText(question)) ==
+               QMessageBox::Yes;
+    };
     controls_.Edit1->installEventFilter(this);
 
     BindView(*controls_.RichEdit1);

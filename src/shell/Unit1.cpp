@@ -349,7 +349,11 @@ bool TCorvaneGVMF::FormCloseQuery() {
 void TCorvaneGVMF::FormClose() {
     if (closed_) return;
     closed_ = true;
-    irc_->Disconnect();
+    // Through the session, so that no reconnect is planned for a window that goes.
+    if (chat_)
+        chat_->Session().Disconnect();
+    else
+        irc_->Disconnect();
 }
 
 void TCorvaneGVMF::closeEvent(QCloseEvent* e) {

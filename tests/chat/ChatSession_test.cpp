@@ -107,17 +107,25 @@ TEST_F(ChatSessionTest, ClosedSessionWritesDisconnectedEmptiesUserListsAndKeepsE
     ConnectAndAccept();
 
     ::shutdown(peer, SHUT_RDWR);
-    ASSERT_TRUE(WaitFor(loop, [&] { return page.Caption == "Connect"; }));
+    ASSERT_TRUE(WaitFor(loop, [&] { return closedEvents == 1; }));
+    // The user did not ask for it: a reconnect is planned, and the button offers to stop it.
+    EXPECT_TRUE(session.Reconnecting());
+    EXPECT_EQ(page.Caption, "Disconnect");
     EXPECT_TRUE(page.Enabled);
-    EXPECT_EQ(closedEvents, 1);
     const std::string where = "Disconnected from 127.0.0.1:" + std::to_string(listener.Port());
-    EXPECT_EQ(page.Server.Texts().back(), where);
+    const Texts server = page.Server.Texts();
+    ASSERT_GE(server.size(), 2u);
+    EXPECT_EQ(server[server.size() - 2], where);
+    EXPECT_EQ(server.back().substr(0, 16), "Reconnecting in ");
     EXPECT_EQ(page.View("#Lobby_20")->Texts(), (Texts{"topic", "Connected to " + where.substr(18), where}));
     EXPECT_EQ(page.View("bob")->Texts().back(), where);
     EXPECT_EQ(page.List("#Lobby_20")->Items, Texts{});
     EXPECT_EQ(chat.Row(0).UserList->Count(), 0);
     EXPECT_EQ(page.Tabs, (Texts{"127.0.0.1", "#Lobby_20"}));
     EXPECT_EQ(page.Server.Lines.back().Colour, (TColour{0, 0, 127}));
+    session.btnChatConnectionClick();
+    EXPECT_EQ(page.Caption, "Connect");
+    EXPECT_FALSE(session.Reconnecting());
 }
 
 TEST_F(ChatSessionTest, ClickWhileConnectedSendsQuitAndTheClosedEventEndsInIdle) {

@@ -41,8 +41,8 @@ bool Listening(int port) {
 
 TNgircdServer::TNgircdServer() : TNgircdServer(TOptions{}) {}
 
-TNgircdServer::TNgircdServer(const TOptions& options) {
-    const std::string binary = FindNgircd();
+TNgircdServer::TNgircdServer(const TOptions& options) : binary_(FindNgircd()), options_(options) {
+    const std::string& binary = binary_;
     // Run as root, ngircd drops to nobody, which must then write its pid file here.
     if (::geteuid() == 0) {
         if (passwd* pw = ::getpwnam("nobody")) {
@@ -53,12 +53,18 @@ TNgircdServer::TNgircdServer(const TOptions& options) {
     std::filesystem::create_directories(dir_.Path() / "conf.d");
     // The free port may be taken between the probe and ngircd's bind; try a few.
     for (int attempt = 0; attempt < 3; ++attempt)
-        if (TryStart(binary, options)) return;
+        if (TryStart(binary, options, testing_support::UnusedTcpPort())) return;
     throw std::runtime_error("ngircd did not start listening on 127.0.0.1:\n" + Log());
 }
 
-bool TNgircdServer::TryStart(const std::string& binary, const TOptions& options) {
-    port_ = testing_support::UnusedTcpPort();
+void TNgircdServer::Restart() {
+    Stop();
+    if (!TryStart(binary_, options_, port_))
+        throw std::runtime_error("ngircd did not start again on 127.0.0.1:\n" + Log());
+}
+
+bool TNgircdServer::TryStart(const std::string& binary, const TOptions& options, int port) {
+    port_ = port;
     const auto conf = dir_.Path() / "ngircd.conf";
     {
         std::ofstream out(conf);
@@ -72,7 +78,7 @@ bool TNgircdServer::TryStart(const std::string& binary, const TOptions& options)
             << "MotdPhrase = \"test\"\n"
             << "[Limits]\n"
             << "MaxConnectionsIP = 0\n"
-            << "MaxPenaltyTime = 0\n"
+            << (options.floodProtection ? "" : "MaxPenaltyTime = 0\n")
             << "PingTimeout = " << options.pingTimeout << "\n"
             << "[Options]\n"
             << "DNS = no\nIdent = no\nPAM = no\n"

@@ -11,6 +11,8 @@ public:
     struct TOptions {
         // Seconds of silence before the server sends PING; ngircd accepts 5 at least.
         int pingTimeout = 120;
+        // ngircd's flood protection (penalty time for every command); off for most tests.
+        bool floodProtection = false;
     };
 
     // Starts ngircd in the foreground with its own configuration in a temporary folder and
@@ -28,11 +30,17 @@ public:
     static constexpr const char* Name = "irc.test.local";
     std::string Log() const;
 
-private:
-    bool TryStart(const std::string& binary, const TOptions& options);
+    // Ends ngircd as a stopped server ends: its clients see their connections close.
     void Stop();
+    // Starts it again on the same port, with the same configuration.
+    void Restart();
+
+private:
+    bool TryStart(const std::string& binary, const TOptions& options, int port);
 
     testing_support::TTempDir dir_;
+    std::string binary_;
+    TOptions options_;
     pid_t pid_ = -1;
     int port_ = 0;
 };

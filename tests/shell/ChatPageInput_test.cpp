@@ -78,6 +78,8 @@ TEST_F(ChatPageInputTest, TypedLinesAndCommandsReachTheLobbyAndTheViews) {
     page = std::make_unique<TChatPage>(
         TChatControls{&client, QSize(803, 388), strip, server, edit, button, [] { return true; }, {}}, irc, settings,
         random, "127.0.0.1", ngircd.PortText());
+    // The lines below come faster than the user's pace; the test needs no pause between them.
+    irc.SendInterval = std::chrono::milliseconds(20);
     std::vector<std::string> annHeard;
     auto pageHandler = irc.OnServerMessage;
     irc.OnServerMessage = [&, pageHandler](TIRCCli& sender, const std::string& prefix, const std::string& command,

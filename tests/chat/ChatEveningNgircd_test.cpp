@@ -1,0 +1,277 @@
+// A chat that holds up all evening, against a real ngircd: a taken nickname, a server that
+// goes away and comes back, a user who sends faster than the server allows.
+#include "FakeChatPage.h"
+#include "chat/ChatInput.h"
+#include "chat/ChatSession.h"
+#include "chat/NgircdServer.h"
+#include "chat/ServerMessage.h"
+#include "support/TestLoop.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using testing_support::WaitFor;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// The chat page's logic wired as the window wires it, with a second client as another player.
+class ChatEvening : public ::testing::Test {
+protected:
+    explicit ChatEvening(TNgircdServer::TOptions options = {}) : server(options) {
+        settings.Nickname = "Ann";
+        settings.FullName = "Tester";
+        ann.OnSessionConnected = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionConnected(s, e); };
+        ann.OnSessionClosed = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionClosed(s, e); };
+        ann.OnServerMessage = [this](TIRCCli& s, const std::string& p, const std::string& c, const Texts& params) {
+            messages.IRCCli1ServerMessage(s, p, c, params);
+        };
+        messages.OnWelcome = [this] { session.Welcomed(); };
+        bob.SetHost("127.0.0.1");
+        bob.SetPort(server.PortText());
+        bob.SetNick("bob");
+        bob.SetUser("ubob");
+        bob.OnServerMessage = [this](TIRCCli&, const std::string&, const std::string& c, const Texts&) {
+            bobHeard.push_back(c);
+        };
+    }
+    ~ChatEvening() override {
+        ann.OnSessionClosed = nullptr;
+        session.Disconnect();
+        bob.Disconnect();
+    }
+
+    bool Wait(const std::function<bool()>& pred, int ms = 5000) { return WaitFor(loop, pred, ms); }
+    Texts Users(const std::string& channel) {
+        TFakeList* list = page.List(channel);
+        return list ? list->Items : Texts{};
+    }
+    // Listed with or without the operator's "@".
+    bool Listed(const std::string& channel, const std::string& nick) {
+        const Texts users = Users(channel);
+        return std::find(users.begin(), users.end(), nick) != users.end() ||
+               std::find(users.begin(), users.end(), "@" + nick) != users.end();
+    }
+    std::string ServerText() {
+        std::string all;
+        for (const auto& l : page.Server.Texts()) all += testing_support::Escaped(l) + "\n";
+        return all;
+    }
+    int ServerLinesStarting(const std::string& start) {
+        const Texts lines = page.Server.Texts();
+        return static_cast<int>(
+            std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); }));
+    }
+    void BobConnects() {
+        bob.Connect();
+        ASSERT_TRUE(Wait([&] { return std::count(bobHeard.begin(), bobHeard.end(), "001") > 0; }));
+    }
+
+    TNgircdServer server;
+    testing_support::TTestLoop loop;
+    TIRCCli ann{loop};
+    TIRCCli bob{loop};
+    Texts bobHeard;
+    TFakeChatPage page;
+    TConversations chat{page};
+    TSettings settings;
+    TRandomGenerator random;
+    TPingValues ping;
+    TChatSession session{ann, chat, settings, random, "127.0.0.1", server.PortText()};
+    TServerMessages messages{ann, chat, settings, ping};
+};
+
+}  // namespace
+
+TEST_F(ChatEvening, ATakenNicknameGivesAChangedOneThatTheWholePageFollows) {
+    bob.SetNick("Ann");
+    BobConnects();
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann_"); })) << ServerText();
+    const Texts lines = page.Server.Texts();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Nickname Ann is in use, trying Ann_"), 1) << ServerText();
+    EXPECT_EQ(settings.Nickname, "Ann_");
+    EXPECT_EQ(ann.Nick(), "Ann_");
+    // Talk to the changed nickname is private talk, in the sender's tab.
+    bob.SendLine("PRIVMSG Ann_ :are you the real Ann?");
+    ASSERT_TRUE(Wait([&] { return page.View("Ann") && !page.View("Ann")->Lines.empty(); })) << ServerText();
+    EXPECT_EQ(page.View("Ann")->Texts().back(), "[Ann]   are you the real Ann?");
+
+    // After the server is back the logins ask for the wanted nickname again, also after
+    // attempts that failed; the other player is gone, so it is free.
+    session.ReconnectPauses = {std::chrono::milliseconds(100), std::chrono::milliseconds(200)};
+    server.Stop();
+    ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Reconnecting in ") >= 3; })) << ServerText();
+    server.Restart();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann") && settings.Nickname == "Ann"; })) << ServerText();
+    EXPECT_EQ(ann.Nick(), "Ann");
+}
+
+TEST_F(ChatEvening, ANicknameTooLongWithTheUnderscoreIsCutToFit) {
+    // ngircd takes nicknames of 9 characters at most.
+    settings.Nickname = "Annabelle";
+    bob.SetNick("Annabelle");
+    BobConnects();
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Annabell1"); })) << ServerText();
+    EXPECT_EQ(settings.Nickname, "Annabell1");
+}
+
+TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInEveryOpenChannelUntilTheUserStops) {
+    using std::chrono::milliseconds;
+    session.ReconnectPauses = {milliseconds(100), milliseconds(400)};
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann"); })) << ServerText();
+    ann.SendLine("JOIN #second");
+    ASSERT_TRUE(Wait([&] { return Listed("#second", "Ann"); })) << ServerText();
+
+    server.Stop();
+    ASSERT_TRUE(Wait([&] { return session.Reconnecting(); }));
+    // While it tries, the button offers to stop trying.
+    EXPECT_EQ(page.Caption, "Disconnect");
+    EXPECT_TRUE(page.Enabled);
+    EXPECT_TRUE(Users("#Lobby_20").empty());
+    ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Reconnecting in ") >= 3; })) << ServerText();
+    server.Restart();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann") && Listed("#second", "Ann"); })) << ServerText();
+    EXPECT_EQ(page.Caption, "Disconnect");
+    EXPECT_FALSE(session.Reconnecting());
+    // The failed attempts wrote only into the server view.
+    const Texts second = page.View("#second")->Texts();
+    EXPECT_EQ(std::count(second.begin(), second.end(), "Disconnected from 127.0.0.1:" + server.PortText()), 1);
+    EXPECT_EQ(ServerLinesStarting("Reconnecting in ") + 1, ServerLinesStarting("Connecting to "));
+
+    // Gone again; this time the user gives up, and no attempt follows.
+    server.Stop();
+    ASSERT_TRUE(Wait([&] { return session.Reconnecting(); }));
+    session.btnChatConnectionClick();
+    EXPECT_EQ(page.Caption, "Connect");
+    EXPECT_TRUE(page.Enabled);
+    EXPECT_EQ(page.Server.Texts().back(), "Reconnecting stopped");
+    const int attempts = ServerLinesStarting("Connecting to ");
+    server.Restart();
+    testing_support::Drain(loop, 500);
+    EXPECT_EQ(ServerLinesStarting("Connecting to "), attempts);
+    EXPECT_FALSE(ann.Active());
+}
+
+TEST_F(ChatEvening, APastedBlockOfManyLinesIsSentOnlyWhenTheUserSaysYes) {
+    BobConnects();
+    bob.SendLine("JOIN #Lobby_20");
+    Texts got;
+    bob.OnMessage = [&](TIRCCli&, const std::string& nick, const std::string&, const std::string&, const std::string&,
+                        const std::string& text, bool) {
+        if (nick == "Ann") got.push_back(text);
+    };
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann") && Listed("#Lobby_20", "bob"); })) << ServerText();
+    ann.SendInterval = std::chrono::milliseconds(100);
+    TChatInput input{ann, chat, settings, ping};
+    Texts asked;
+    bool answer = false;
+    input.ConfirmPaste = [&](const std::string& question) {
+        asked.push_back(question);
+        return answer;
+    };
+    chat.SelectChatTab(chat.FindChatTab("#Lobby_20"));
+    const std::string block = "one\r\ntwo\n\nthree\nfour\nQUIT :five";
+    page.Input = block;
+    input.HandleText(block);
+    EXPECT_EQ(asked, Texts{"Send 5 lines to #Lobby_20?"});
+    EXPECT_EQ(page.Input, block);
+    answer = true;
+    input.HandleText(block);
+    ASSERT_TRUE(Wait([&] { return got.size() == 5; })) << got.size();
+    EXPECT_EQ(got, (Texts{"one", "two", "three", "four", "QUIT :five"}));
+    EXPECT_EQ(page.Input, "");
+    // A few lines go without a question.
+    input.HandleText("six\nseven\neight");
+    EXPECT_EQ(asked.size(), 2u);
+    ASSERT_TRUE(Wait([&] { return got.size() == 8; }));
+    EXPECT_TRUE(ann.Connected());
+}
+
+class ChatEveningFlood : public ChatEvening {
+protected:
+    ChatEveningFlood() : ChatEvening(FloodProtected()) {}
+    static TNgircdServer::TOptions FloodProtected() {
+        TNgircdServer::TOptions options;
+        options.floodProtection = true;
+        return options;
+    }
+};
+
+TEST_F(ChatEveningFlood, TwentyQuickLinesArrivePacedAndTheUserStaysOn) {
+    using namespace std::chrono;
+    BobConnects();
+    bob.SendLine("JOIN #Lobby_20");
+    std::vector<std::pair<steady_clock::time_point, std::string>> arrived;
+    bob.OnMessage = [&](TIRCCli&, const std::string& nick, const std::string&, const std::string&,
+                        const std::string&, const std::string& text, bool) {
+        if (nick == "Ann") arrived.emplace_back(steady_clock::now(), text);
+    };
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann"); })) << ServerText();
+    // Shorter than the program's pace, still slower than ngircd's one second per line.
+    ann.SendInterval = milliseconds(1100);
+    TChatInput input{ann, chat, settings, ping};
+    chat.SelectChatTab(chat.FindChatTab("#Lobby_20"));
+    const std::string filler(300, 'x');
+    for (int i = 0; i < 20; ++i) input.HandleText("line " + std::to_string(i) + " " + filler);
+    // Every line is in the view at once; most wait for their turn to go out.
+    EXPECT_EQ(page.View("#Lobby_20")->Texts().back(), "[Ann]   line 19 " + filler);
+    EXPECT_EQ(ann.PacedWaiting(), 20 - ann.SendBurst);
+    ASSERT_TRUE(Wait([&] { return arrived.size() == 20; }, 30000)) << arrived.size() << "\n" << ServerText();
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(arrived[static_cast<std::size_t>(i)].second, "line " + std::to_string(i) + " " + filler);
+    // The last one went out 16 intervals after the first.
+    EXPECT_GE(arrived.back().first - arrived.front().first, (20 - static_cast<int>(ann.SendBurst)) * milliseconds(1000));
+    EXPECT_TRUE(ann.Connected());
+    EXPECT_EQ(page.Caption, "Disconnect");
+}
+
+// A server that stays silent gets a PING of ours; one that does not answer it is dropped.
+TEST(ChatKeepAlive, ASilentServerIsPingedAndDroppedWhenItDoesNotAnswer) {
+    testing_support::TTestLoop loop;
+    testing_support::TTcpListener listener;
+    TIRCCli cli{loop};
+    cli.IdleBeforePing = std::chrono::milliseconds(150);
+    cli.PingAnswerWait = std::chrono::milliseconds(300);
+    cli.SetHost("127.0.0.1");
+    cli.SetPort(std::to_string(listener.Port()));
+    cli.SetNick("Ann");
+    Texts heard;
+    cli.OnServerMessage = [&](TIRCCli&, const std::string&, const std::string& c, const Texts&) { heard.push_back(c); };
+    std::vector<std::uint16_t> closed;
+    cli.OnSessionClosed = [&](TIRCCli&, std::uint16_t e) { closed.push_back(e); };
+    cli.Connect();
+    const int peer = listener.Accept();
+    ASSERT_GE(peer, 0);
+    std::string got;
+    const auto pinged = [&](int times) {
+        return WaitFor(loop, [&] {
+            char buf[512];
+            const ssize_t n = ::recv(peer, buf, sizeof buf, MSG_DONTWAIT);
+            if (n > 0) got.append(buf, static_cast<std::size_t>(n));
+            std::size_t count = 0;
+            for (std::size_t p = got.find("PING :CorvaneGV-keepalive\r\n"); p != std::string::npos;
+                 p = got.find("PING :CorvaneGV-keepalive\r\n", p + 1))
+                ++count;
+            return count >= static_cast<std::size_t>(times);
+        });
+    };
+    ASSERT_TRUE(pinged(1)) << testing_support::Escaped(got);
+    // The answer keeps the session and is nobody else's business.
+    const std::string pong = ":srv PONG srv :CorvaneGV-keepalive\r\n";
+    ASSERT_EQ(::send(peer, pong.data(), pong.size(), 0), static_cast<ssize_t>(pong.size()));
+    ASSERT_TRUE(pinged(2)) << testing_support::Escaped(got);
+    EXPECT_TRUE(cli.Connected());
+    EXPECT_TRUE(heard.empty());
+    ASSERT_TRUE(WaitFor(loop, [&] { return !closed.empty(); }));
+    EXPECT_EQ(closed, (std::vector<std::uint16_t>{TIRCCli::NoAnswerError}));
+    EXPECT_FALSE(cli.Active());
+    ::close(peer);
+    EXPECT_EQ(loop.TimerCount(), 0u);
+}
