@@ -52,6 +52,7 @@ public:
     // Rows are never removed, so a row's address stays valid for the page's life.
     int RowCount() const { return static_cast<int>(arConversations.size()); }
     TConversation& Row(int index) { return *arConversations.at(static_cast<std::size_t>(index)); }
+    const TConversation& Row(int index) const { return *arConversations.at(static_cast<std::size_t>(index)); }
     // The first row whose name equals name, ignoring letter case; -1 for none.
     int FindRow(const std::string& name) const;
 

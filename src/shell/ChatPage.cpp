@@ -262,6 +262,8 @@ bool TChatPage::eventFilter(QObject* watched, QEvent* event) {
         code = ChatKey::Down;
     else if (key == Qt::Key_Backspace)
         code = ChatKey::Back;
+    else if (key == Qt::Key_Tab)
+        code = ChatKey::Tab;
     else if (key >= Qt::Key_0 && key <= Qt::Key_9)
         code = '0' + (key - Qt::Key_0);
     if (code != 0) {
