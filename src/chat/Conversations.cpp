@@ -11,7 +11,7 @@ int TConversations::FindRow(const std::string& name) const {
 }
 
 bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style,
-                                       TColour colour) {
+                                       TColour colour, bool marked) {
     try {
         TMessageView* target = nullptr;
         if (tabName.empty()) {
@@ -26,7 +26,10 @@ bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::st
             }
             target = c.View;
         }
-        target->AppendLine(text, style, colour);
+        if (marked)
+            target->AppendMarkedLine(text, style, colour);
+        else
+            target->AppendLine(text, style, colour);
         return true;
     } catch (...) {
         return false;
@@ -82,8 +85,21 @@ void TConversations::TabControl1Changing() {
     if (row >= 0) Row(row).InputText = view_.InputText();
 }
 
+void TConversations::MarkUnread(const std::string& name, TTabMark mark) {
+    const int tab = FindChatTab(name);
+    if (tab < 0 || (tab == selected_ && view_.ChatPageActive())) return;
+    if (mark > marks_[static_cast<std::size_t>(tab)]) SetMark(tab, mark);
+}
+
+void TConversations::SetMark(int index, TTabMark mark) {
+    if (marks_.at(static_cast<std::size_t>(index)) == mark) return;
+    marks_[static_cast<std::size_t>(index)] = mark;
+    view_.TabMarkChanged(index, mark);
+}
+
 void TConversations::TabControl1Change() {
     const bool active = view_.ChatPageActive();
+    if (active) SetMark(selected_, TTabMark::None);
     if (selected_ == 0) {
         if (active) view_.ServerView().SetVisible(true);
         view_.SetInputText(ServerInputText);
@@ -100,7 +116,10 @@ void TConversations::ChatPageChanged(bool chatActive) {
         view_.ServerView().SetVisible(chatActive);
     else
         ShowConversation(TabLabel(selected_), chatActive);
-    if (chatActive) view_.FocusInput();
+    if (chatActive) {
+        SetMark(selected_, TTabMark::None);
+        view_.FocusInput();
+    }
 }
 
 void TConversations::ListViewDblClick(TUserList& list) {
@@ -136,6 +155,7 @@ void TConversations::ppCloseTabClick() {
     const bool wasSelected = index == selected_;
     if (wasSelected) TabControl1Changing();
     tabs_.erase(tabs_.begin() + index);
+    marks_.erase(marks_.begin() + index);
     view_.TabRemoved(index);
     if (wasSelected) {
         SetSelected(index - 1);
@@ -152,6 +172,7 @@ void TConversations::SetTabLabel(int index, const std::string& label) {
 
 void TConversations::AddTab(const std::string& label) {
     tabs_.push_back(label);
+    marks_.push_back(TTabMark::None);
     view_.TabAdded(label);
 }
 

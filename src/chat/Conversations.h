@@ -2,6 +2,7 @@
 #pragma once
 
 #include "chat/ChatLine.h"
+#include "chat/Highlight.h"
 #include "chat/UserList.h"
 
 #include <cstddef>
@@ -23,6 +24,8 @@ public:
     virtual void TabRemoved(int index) = 0;
     virtual void TabLabelChanged(int index, const std::string& label) = 0;
     virtual void TabSelected(int index) = 0;
+    // A tab's unread mark changed (bold for unread lines, more so for a highlight).
+    virtual void TabMarkChanged(int, TTabMark) {}
     virtual bool ChatPageActive() const = 0;
 
     virtual std::string InputText() const = 0;
@@ -59,10 +62,18 @@ public:
     // Appends a line to the server view (empty tab name) or to the named conversation,
     // opening it first when there is none and bringing back its tab when it was closed. False
     // when the line could not be added; nothing is raised.
-    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style, TColour colour);
-    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, const TLineClass& lineClass) {
-        return AddLineToRichEdit(tabName, text, lineClass.Style, lineClass.Colour);
+    // marked: the line names the user and is drawn marked.
+    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style, TColour colour,
+                           bool marked = false);
+    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, const TLineClass& lineClass,
+                           bool marked = false) {
+        return AddLineToRichEdit(tabName, text, lineClass.Style, lineClass.Colour, marked);
     }
+
+    // A message arrived in the named conversation: unless the user is looking at its tab, the
+    // tab is marked, never less than it already was. Looking at the tab clears the mark.
+    void MarkUnread(const std::string& name, TTabMark mark);
+    TTabMark TabMark(int index) const { return marks_.at(static_cast<std::size_t>(index)); }
 
     // Opens a channel ("#" first) or a private conversation with a tab of its own, selected.
     // Throws once MaxConversations are open: each holds a view for the rest of the run.
@@ -100,11 +111,13 @@ private:
     void TabControl1Change();
     void AddTab(const std::string& label);
     void SetSelected(int index);
+    void SetMark(int index, TTabMark mark);
 
     TChatPageView& view_;
     // Before the rows: their user lists give their entries back when they go.
     std::size_t userBudget_ = MaxUserListEntries;
     std::vector<std::unique_ptr<TConversation>> arConversations;
     std::vector<std::string> tabs_{ServerTabLabel};
+    std::vector<TTabMark> marks_{TTabMark::None};  // one per tab
     int selected_ = 0;
 };

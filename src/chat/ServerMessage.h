@@ -14,6 +14,15 @@ inline constexpr const char* LobbyChannel = "#Lobby_20";
 // A lobby message that begins with these bytes announces that its sender started a game.
 inline constexpr std::string_view JoinMarker{"\x01\x02\x03\x04", 4};
 
+// Another user's message, as the notification is told about it.
+struct TUserMessage {
+    std::string Sender;
+    std::string Tab;   // the conversation it was written to
+    std::string Text;  // what was said (an action without its CTCP frame)
+    bool Private = false;
+    bool Highlight = false;  // it names the own nickname
+};
+
 // Each server line is shown in the server view or its conversation, keeps the user lists in
 // step with joins, parts, quits, mode and nick changes, and raises OnNotifyUserMessage for
 // what other users say.
@@ -33,8 +42,9 @@ public:
     void IRCCli1Invite(TIRCCli& sender, const std::string& AFromNick, const std::string& AFromUser,
                        const std::string& AFromHost, const std::string& AChannel, bool& Accept);
 
-    // Right after another user's message or channel action was written into a view.
-    std::function<void()> OnNotifyUserMessage;
+    // Right after another user's message or channel action was written into a view, and
+    // after any action that names the user.
+    std::function<void(const TUserMessage&)> OnNotifyUserMessage;
     // Developer mode: every server line is also dumped whole into the server view.
     std::function<bool()> DeveloperMode;
     // The local time of day as "14:05:09"; tests put a fixed clock here.
@@ -51,7 +61,9 @@ private:
     void Pong();
     void PrivateMessage(const std::string& nick, const std::vector<std::string>& p);
     void Generic(const std::string& command, const std::vector<std::string>& parameters);
-    void Notify();
+    void Notify(const TUserMessage& message);
+    // The text names the own nickname and was not sent by the user.
+    bool NamesUser(const std::string& sender, const std::string& text) const;
     std::string Now() const;
 
     TIRCCli& client_;

@@ -2,6 +2,7 @@
 #include "shell/ChatPage.h"
 
 #include "shell/Anchors.h"
+#include "shell/ChatTabBar.h"
 #include "shell/ChatView.h"
 
 #include <QAction>
@@ -234,6 +235,8 @@ void TChatPage::TabSelected(int index) {
     controls_.TabControl1->setCurrentIndex(index);
     syncing_ = false;
 }
+
+void TChatPage::TabMarkChanged(int index, TTabMark mark) { SetTabMark(*controls_.TabControl1, index, mark); }
 
 bool TChatPage::ChatPageActive() const { return !controls_.ChatPageActive || controls_.ChatPageActive(); }
 

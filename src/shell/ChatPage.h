@@ -82,6 +82,7 @@ public:
     void TabRemoved(int index) override;
     void TabLabelChanged(int index, const std::string& label) override;
     void TabSelected(int index) override;
+    void TabMarkChanged(int index, TTabMark mark) override;
     bool ChatPageActive() const override;
     std::string InputText() const override;
     void SetInputText(const std::string& text) override;

@@ -73,15 +73,27 @@ TChatView::TChatView(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void TChatView::AppendLine(const std::string& text, TFontStyle style, TColour colour) {
+    Append(text, style, colour, false);
+}
+
+void TChatView::AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) {
+    Append(text, style, colour, true);
+}
+
+void TChatView::Append(const std::string& text, TFontStyle style, TColour colour, bool marked) {
     const QTextCharFormat format = LineFormat(style, colour);
+    QTextBlockFormat block;
+    if (marked) block.setBackground(MarkedLineBackground);
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     for (std::string_view line : SplitLines(text)) {
-        if (lines_ > 0)
-            cursor.insertBlock(QTextBlockFormat(), format);
-        else
+        if (lines_ > 0) {
+            cursor.insertBlock(block, format);
+        } else {
+            cursor.setBlockFormat(block);
             cursor.setBlockCharFormat(format);
+        }
         ++lines_;
         // Links end before an ASCII delimiter, so cutting there never splits a UTF-8 sequence.
         std::size_t done = 0;

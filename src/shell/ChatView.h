@@ -3,6 +3,7 @@
 
 #include "chat/ChatLine.h"
 
+#include <QColor>
 #include <QPlainTextEdit>
 
 #include <functional>
@@ -17,6 +18,8 @@ public:
     // taken as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; control characters
     // other than tab show as their visible pictures. The user's own selection is kept.
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
+    // The line on a background of its own across the view's width.
+    void AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) override;
     void SetVisible(bool visible) override { setVisible(visible); }
     int LineCount() const { return lines_; }
 
@@ -41,9 +44,15 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void Append(const std::string& text, TFontStyle style, TColour colour, bool marked);
+
     int lines_ = 0;
     int pressedLink_ = -1;  // start of the link the left button went down on
 };
+
+// The background of a line that names the user, and the label colour of a tab holding one unread.
+inline const QColor MarkedLineBackground(255, 234, 150);
+inline const QColor HighlightTabColour(192, 0, 0);
 
 // The same conversion AppendLine uses, for callers that show chat bytes elsewhere.
 QString ChatText(const std::string& bytes);

@@ -18,9 +18,9 @@ TRestoreOrHideAction DecideRestoreOrHide(TTrayButton button, const TSettings& se
     return a;
 }
 
-TNotifyActions DecideNotifyUserMessage(const TSettings& settings, const TTrayWindowState& window) {
+TNotifyActions DecideNotifyUserMessage(const TSettings& settings, const TTrayWindowState& window, bool highlight) {
     TNotifyActions a;
-    if (settings.NotificationUserMessage) {
+    if (settings.NotificationUserMessage || highlight) {
         if (!window.Visible)
             a.ShowMessageImage = true;
         else if (!window.ApplicationActive)

@@ -42,8 +42,11 @@ struct TNotifyActions {
     bool operator==(const TNotifyActions&) const = default;
 };
 
-// An incoming user message has just been written into a chat view.
-TNotifyActions DecideNotifyUserMessage(const TSettings& settings, const TTrayWindowState& window);
+// An incoming user message has just been written into a chat view. One that names the user
+// (highlight) flashes or changes the image also when "Notification-UserMessage" is off; the
+// sound keeps to its own setting.
+TNotifyActions DecideNotifyUserMessage(const TSettings& settings, const TTrayWindowState& window,
+                                       bool highlight = false);
 
 // Minimizing sends the window to the tray only when asked to and when there is a tray to
 // bring it back from; without one the window minimizes normally.

@@ -92,5 +92,9 @@ TEST(NotifyUserMessageRule, EveryCombination) {
                              << " visible=" << r.visible << " active=" << r.active
                              << ": got image=" << got.ShowMessageImage << " flash=" << got.FlashTaskbar
                              << " play=" << got.PlaySound;
+        // A highlight acts as if "Notification-UserMessage" were on; the sound keeps its own rule.
+        TSettings on = s;
+        on.NotificationUserMessage = true;
+        EXPECT_EQ(DecideNotifyUserMessage(s, {r.visible, r.active}, true), DecideNotifyUserMessage(on, {r.visible, r.active}));
     }
 }
