@@ -14,15 +14,6 @@ inline constexpr const char* LobbyChannel = "#Lobby_20";
 // A lobby message that begins with these bytes announces that its sender started a game.
 inline constexpr std::string_view JoinMarker{"\x01\x02\x03\x04", 4};
 
-// Another user's message, as the notification is told about it.
-struct TUserMessage {
-    std::string Sender;
-    std::string Tab;   // the conversation it was written to
-    std::string Text;  // what was said (an action without its CTCP frame)
-    bool Private = false;
-    bool Highlight = false;  // it names the own nickname
-};
-
 // Each server line is shown in the server view or its conversation, keeps the user lists in
 // step with joins, parts, quits, mode and nick changes, and raises OnNotifyUserMessage for
 // what other users say.

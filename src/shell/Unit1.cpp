@@ -266,6 +266,8 @@ void TCorvaneGVMF::CoolTrayIcon1DblClick(TCoolTrayIcon* sender) {
 
 void TCorvaneGVMF::NotifyUserMessage(const TUserMessage& message) {
     ::NotifyUserMessage(Settings, *this, *CoolTrayIcon1, *Sound, message.Highlight);
+    const TDesktopNote note = DecideDesktopNotification(Settings, MainWindowState(*this), message);
+    if (note.Show) CoolTrayIcon1->ShowMessage(ChatText(note.Title), ChatText(note.Text));
 }
 
 void TCorvaneGVMF::mmSettingsClick() { ShowOptionsDialog(frmOptions, *this); }

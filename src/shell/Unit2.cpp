@@ -214,8 +214,11 @@ void TfrmOptions::BuildControls() {
     edSoundPathUserMessage->setReadOnly(true);
     btnSelectSound = new QPushButton("...", userMessage);
     btnSelectSound->setGeometry(360, 64, 27, 21);
+    cbDesktopNotification = Place(
+        new QCheckBox("Desktop notification of private messages and highlights", notifications), 8, 192, 369, 17);
     for (QRadioButton* rb : {rbAlways, rbOnlyMinimized}) connect(rb, &QRadioButton::toggled, this, onChange);
     connect(cbNotificationUserMessage, &QCheckBox::toggled, this, onChange);
+    connect(cbDesktopNotification, &QCheckBox::toggled, this, onChange);
     connect(cbSoundUserMessage, &QCheckBox::toggled, this, [this] { Guarded([this] { PlaySoundClick(); }); });
     connect(btnSelectSound, &QPushButton::clicked, this, [this] { Guarded([this] { SelectSoundClick(); }); });
 
@@ -259,6 +262,7 @@ void TfrmOptions::FormCreate() {
     cbTrayIconVisible->setChecked(s.TrayIconVisible);
     cbNotificationUserMessage->setChecked(s.NotificationUserMessage);
     cbSoundUserMessage->setChecked(s.SoundUserMessage);
+    cbDesktopNotification->setChecked(s.DesktopNotification);
     (s.AlwaysPlaySound ? rbAlways : rbOnlyMinimized)->setChecked(true);
     const std::array<const std::string*, 10> shortcutTexts = {&s.Shortcut1, &s.Shortcut2, &s.Shortcut3, &s.Shortcut4,
                                                               &s.Shortcut5, &s.Shortcut6, &s.Shortcut7, &s.Shortcut8,
@@ -292,6 +296,7 @@ TSettings TfrmOptions::Values() const {
     v.NotificationUserMessage = cbNotificationUserMessage->isChecked();
     v.SoundUserMessage = cbSoundUserMessage->isChecked();
     v.SoundPathUserMessage = text(edSoundPathUserMessage);
+    v.DesktopNotification = cbDesktopNotification->isChecked();
     std::string* shortcuts[] = {&v.Shortcut1, &v.Shortcut2, &v.Shortcut3, &v.Shortcut4, &v.Shortcut5,
                                 &v.Shortcut6, &v.Shortcut7, &v.Shortcut8, &v.Shortcut9, &v.Shortcut0};
     for (std::size_t i = 0; i < 10; ++i) *shortcuts[i] = text(lbeShortcut[i]);

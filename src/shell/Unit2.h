@@ -80,6 +80,7 @@ public:
     QCheckBox* cbSoundUserMessage = nullptr;
     QLineEdit* edSoundPathUserMessage = nullptr;
     QPushButton* btnSelectSound = nullptr;
+    QCheckBox* cbDesktopNotification = nullptr;
     // Shortcuts: Control+1 ... Control+9, Control+0 in this order.
     std::array<QLineEdit*, 10> lbeShortcut{};
 
