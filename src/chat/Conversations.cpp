@@ -14,11 +14,13 @@ bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::st
                                        TColour colour, bool marked) {
     try {
         TMessageView* target = nullptr;
+        std::string logName;
         if (tabName.empty()) {
             target = &view_.ServerView();
         } else {
             const int row = FindRow(tabName);
             TConversation& c = row < 0 ? OpenConversation(tabName) : Row(row);
+            logName = c.Name;
             // A closed conversation comes back with its tab, as a new one would open.
             if (FindChatTab(c.Name) < 0) {
                 AddTab(c.Name);
@@ -30,6 +32,12 @@ bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::st
             target->AppendMarkedLine(text, style, colour);
         else
             target->AppendLine(text, style, colour);
+        if (!logName.empty() && OnLineAdded) {
+            try {
+                OnLineAdded(logName, text);
+            } catch (...) {
+            }
+        }
         return true;
     } catch (...) {
         return false;

@@ -6,6 +6,7 @@
 #include "chat/UserList.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,6 +100,10 @@ public:
     void SetTabLabel(int index, const std::string& label);
 
     TChatPageView& View() { return view_; }
+
+    // After a line was added to a conversation's view (not the server view), with the
+    // conversation's name: the chat log. What it throws is swallowed.
+    std::function<void(const std::string& name, const std::string& text)> OnLineAdded;
 
     std::string ServerInputText;
     std::string TabToClose;

@@ -15,6 +15,8 @@
 #include <QTabBar>
 #include <QUrl>
 
+#include <cstdlib>
+
 namespace {
 
 // Designed places (main window client area of 803 x 388): views under the tab row, a channel's
@@ -72,6 +74,12 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     session_ = std::make_unique<TChatSession>(client, conversations_, settings, random, host, port);
     messages_ = std::make_unique<TServerMessages>(client, conversations_, settings, Ping);
     input_ = std::make_unique<TChatInput>(client, conversations_, settings, Ping);
+    conversations_.OnLineAdded = [this, &settings](const std::string& name, const std::string& text) {
+        if (!settings.ChatLogs) return;
+        if (!log_)
+            log_ = std::make_unique<TChatLog>(ChatLogFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+        log_->Write(name, text);
+    };
     controls_.Edit1->installEventFilter(this);
 
     BindView(*controls_.RichEdit1);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "chat/ChatInput.h"
+#include "chat/ChatLog.h"
 #include "chat/ChatSession.h"
 #include "chat/Conversations.h"
 #include "chat/Links.h"
@@ -116,6 +117,8 @@ private:
     };
     std::vector<TOwnedView> views_;
     std::vector<std::unique_ptr<TQtUserListView>> lists_;
+    // Made when the first line is logged, in the folder the environment gives then.
+    std::unique_ptr<TChatLog> log_;
 
     // The widgets above outlive the logic: it is declared last and goes first.
     TConversations conversations_{*this};

@@ -64,6 +64,7 @@ public:
     QCheckBox* cbTrayIconVisible = nullptr;
     QLineEdit* lbeNickname = nullptr;
     QLineEdit* lbeFullName = nullptr;
+    QCheckBox* cbChatLogs = nullptr;
     // Games, in code order: FreeSpace 2, Beyond the Red Line Demo, Wing Commander Saga, Starfox.
     struct TGameControls {
         QGroupBox* Box = nullptr;
