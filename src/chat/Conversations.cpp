@@ -125,7 +125,7 @@ void TConversations::ChatPageChanged(bool chatActive) {
     else
         ShowConversation(TabLabel(selected_), chatActive);
     if (chatActive) {
-        SetMark(selected_, TTabMark::None);
+        SelectedTabSeen();
         view_.FocusInput();
     }
 }

@@ -75,6 +75,8 @@ public:
     // tab is marked, never less than it already was. Looking at the tab clears the mark.
     void MarkUnread(const std::string& name, TTabMark mark);
     TTabMark TabMark(int index) const { return marks_.at(static_cast<std::size_t>(index)); }
+    // The selected tab is on screen again (the Chat page came back): its mark goes.
+    void SelectedTabSeen() { SetMark(selected_, TTabMark::None); }
 
     // Opens a channel ("#" first) or a private conversation with a tab of its own, selected.
     // Throws once MaxConversations are open: each holds a view for the rest of the run.

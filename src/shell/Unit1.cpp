@@ -162,6 +162,7 @@ void TCorvaneGVMF::BindChatPage() {
     ShowConversation = [this](const std::string&, bool show) {
         TConversations& c = chat_->Conversations();
         c.ShowConversation(c.TabLabel(c.SelectedTab()), show);
+        if (show) c.SelectedTabSeen();
     };
 }
 
