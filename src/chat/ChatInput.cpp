@@ -2,6 +2,7 @@
 #include "chat/ChatInput.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace {
 
@@ -63,15 +64,15 @@ bool TChatInput::Edit1KeyDown(int key, TShiftState shift) {
         HandleText(view.InputText());
         return true;
     case ChatKey::Up:
-        view.SetInputText(LastSentLine);
-        view.SetInputCaret(LastSentLine.size());
-        LineRecalled = true;
+        Recall(-1);
         return true;
     case ChatKey::Down:
-        if (LineRecalled) {
-            view.SetInputText("");
-            LineRecalled = false;
-        }
+        Recall(+1);
+        return true;
+    case ChatKey::Tab:
+        // With Alt (or a Shift that came through as Tab) the key keeps its usual meaning.
+        if (shift != 0) return false;
+        CompleteNickname();
         return true;
     default:
         return false;
@@ -123,8 +124,99 @@ void TChatInput::Send(const std::string& line) {
     client_.SendPaced(CutUtf8(std::string(line.begin(), end), MaxLineBytes));
 }
 
+void TChatInput::Recall(int step) {
+    TChatPageView& view = conversations_.View();
+    if (step < 0) {
+        // The first Up brings the last line, as it always did, also when there is none yet.
+        if (!LineRecalled) recalled_ = history_.empty() ? 0 : history_.size() - 1;
+        else if (recalled_ > 0) --recalled_;
+        const std::string line = history_.empty() ? LastSentLine : history_[recalled_];
+        view.SetInputText(line);
+        view.SetInputCaret(line.size());
+        LineRecalled = true;
+        return;
+    }
+    if (!LineRecalled) return;
+    if (recalled_ + 1 < history_.size()) {
+        ++recalled_;
+        view.SetInputText(history_[recalled_]);
+        view.SetInputCaret(history_[recalled_].size());
+        return;
+    }
+    // Past the newest line: an empty input, as Down after one Up always gave.
+    view.SetInputText("");
+    LineRecalled = false;
+}
+
+std::vector<std::string> NicknameCandidates(const TConversations& conversations, int tab, const std::string& prefix,
+                                            const std::string& own) {
+    std::vector<std::string> names;
+    if (tab <= 0 || tab >= conversations.TabCount()) return names;
+    const auto matches = [&](const std::string& name) {
+        return !name.empty() && name.size() >= prefix.size() &&
+               SameTextNoCase(std::string_view(name).substr(0, prefix.size()), prefix) && name != own;
+    };
+    const int row = conversations.FindRow(conversations.TabLabel(tab));
+    if (row < 0) return names;
+    const TConversation& c = conversations.Row(row);
+    if (!c.UserList) {
+        if (matches(c.Name)) names.push_back(c.Name);
+        return names;
+    }
+    for (int i = 0; i < c.UserList->Count(); ++i) {
+        std::string name = c.UserList->Caption(i);
+        // Channel member marks as servers send them in names replies.
+        const std::size_t marks = name.find_first_not_of("@+%&~");
+        name.erase(0, marks == std::string::npos ? name.size() : marks);
+        if (matches(name)) names.push_back(name);
+    }
+    // Marks sort operators first in the list; names are offered by the name alone.
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+        });
+    });
+    return names;
+}
+
+void TChatInput::CompleteNickname() {
+    TChatPageView& view = conversations_.View();
+    const std::string text = view.InputText();
+    const std::size_t caret = std::min(view.InputCaret(), text.size());
+    TCompletion& c = completion_;
+    const bool again = !c.Names.empty() && text == c.Text && caret == c.Caret;
+    if (!again) {
+        const std::size_t blank = caret == 0 ? std::string::npos : text.rfind(' ', caret - 1);
+        const std::size_t start = blank == std::string::npos ? 0 : blank + 1;
+        const std::string prefix = text.substr(start, caret - start);
+        c = {};
+        if (prefix.empty()) return;
+        c.Names = NicknameCandidates(conversations_, conversations_.SelectedTab(), prefix, settings_.Nickname);
+        if (c.Names.empty()) return;
+        c.WordStart = start;
+        c.Text = text.substr(0, start) + text.substr(caret);  // what surrounds the completed word
+        c.Caret = start;
+    } else {
+        // The text without the name the previous Tab put in.
+        c.Text = text.substr(0, c.WordStart) + text.substr(caret);
+    }
+    std::string after = c.Text.substr(c.WordStart);
+    const std::string& name = c.Names[c.Next % c.Names.size()];
+    ++c.Next;
+    std::string word = name + (c.WordStart == 0 ? ": " : " ");
+    if (!after.empty() && after[0] == ' ' && word.back() == ' ') word.pop_back();
+    const std::string result = c.Text.substr(0, c.WordStart) + word + after;
+    view.SetInputText(result);
+    c.Caret = c.WordStart + word.size();
+    view.SetInputCaret(c.Caret);
+    c.Text = result;
+}
+
 void TChatInput::Said(const std::string& line) {
     LastSentLine = line;
+    // A line sent twice in a row is one step back, not two.
+    if (history_.empty() || history_.back() != line) history_.push_back(line);
+    while (history_.size() > MaxHistory) history_.pop_front();
     conversations_.View().SetInputText("");
     LineRecalled = false;
 }

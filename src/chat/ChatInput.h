@@ -7,12 +7,15 @@
 #include "settings/Settings.h"
 
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 // The keys the input line takes for itself, as virtual-key codes; digits are '0' to '9'.
 namespace ChatKey {
 inline constexpr int Back = 0x08;
+inline constexpr int Tab = 0x09;
 inline constexpr int Return = 0x0D;
 inline constexpr int Up = 0x26;
 inline constexpr int Down = 0x28;
@@ -41,6 +44,9 @@ public:
 
     std::string LastSentLine;
     bool LineRecalled = false;
+    // The lines remembered for Up and Down, oldest first; the last is LastSentLine.
+    const std::deque<std::string>& History() const { return history_; }
+    static constexpr std::size_t MaxHistory = 100;
 
     // A block of more than PasteAskLines lines is sent only when this answers yes to the
     // question ("Send 5 lines to #Lobby_20?"); on no, the block stays in the input line.
@@ -57,6 +63,8 @@ private:
     void HandleLine(const std::string& line);
     void Said(const std::string& line);
     void DeleteWordBeforeCaret();
+    void Recall(int step);
+    void CompleteNickname();
     std::string SelectedTabName() const;
     // The longest start of text that fits after head in one message, cut between characters.
     std::string MessageFit(const std::string& head, const std::string& text, std::size_t tail = 0) const;
@@ -66,6 +74,16 @@ private:
     TConversations& conversations_;
     const TSettings& settings_;
     TPingValues& ping_;
+    std::deque<std::string> history_;
+    std::size_t recalled_ = 0;  // index in history_ while LineRecalled
+    // What the last Tab left in the input; a Tab on exactly that goes on to the next name.
+    struct TCompletion {
+        std::string Text;
+        std::size_t Caret = 0;
+        std::size_t WordStart = 0;
+        std::vector<std::string> Names;
+        std::size_t Next = 0;
+    } completion_;
 };
 
 // Control+Backspace: the text and caret (in bytes) after deleting the word left of the caret.
@@ -74,6 +92,12 @@ struct TWordDeletion {
     std::size_t Caret;
 };
 TWordDeletion DeleteWordBefore(const std::string& text, std::size_t caret);
+
+// The nicknames of a channel's user list (marks such as "@" taken off) that begin with prefix,
+// ignoring letter case, in the order of their letters, without own. A private conversation offers its
+// name.
+std::vector<std::string> NicknameCandidates(const TConversations& conversations, int tab, const std::string& prefix,
+                                            const std::string& own);
 
 // The longest start of text of at most max bytes that does not end inside a UTF-8 character.
 std::string CutUtf8(const std::string& text, std::size_t max);

@@ -34,5 +34,10 @@ public:
     // Appends text as a new line in the style and colour and brings the newest line into
     // sight. CR LF (or a lone CR or LF) inside text starts a further line. May throw.
     virtual void AppendLine(const std::string& text, TFontStyle style, TColour colour) = 0;
+    // The same for a line that names the user, drawn marked; a view that cannot mark a line
+    // shows it plain.
+    virtual void AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) {
+        AppendLine(text, style, colour);
+    }
     virtual void SetVisible(bool visible) = 0;
 };

@@ -11,14 +11,16 @@ int TConversations::FindRow(const std::string& name) const {
 }
 
 bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style,
-                                       TColour colour) {
+                                       TColour colour, bool marked) {
     try {
         TMessageView* target = nullptr;
+        std::string logName;
         if (tabName.empty()) {
             target = &view_.ServerView();
         } else {
             const int row = FindRow(tabName);
             TConversation& c = row < 0 ? OpenConversation(tabName) : Row(row);
+            logName = c.Name;
             // A closed conversation comes back with its tab, as a new one would open.
             if (FindChatTab(c.Name) < 0) {
                 AddTab(c.Name);
@@ -26,7 +28,16 @@ bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::st
             }
             target = c.View;
         }
-        target->AppendLine(text, style, colour);
+        if (marked)
+            target->AppendMarkedLine(text, style, colour);
+        else
+            target->AppendLine(text, style, colour);
+        if (!logName.empty() && OnLineAdded) {
+            try {
+                OnLineAdded(logName, text);
+            } catch (...) {
+            }
+        }
         return true;
     } catch (...) {
         return false;
@@ -82,8 +93,21 @@ void TConversations::TabControl1Changing() {
     if (row >= 0) Row(row).InputText = view_.InputText();
 }
 
+void TConversations::MarkUnread(const std::string& name, TTabMark mark) {
+    const int tab = FindChatTab(name);
+    if (tab < 0 || (tab == selected_ && view_.ChatPageActive())) return;
+    if (mark > marks_[static_cast<std::size_t>(tab)]) SetMark(tab, mark);
+}
+
+void TConversations::SetMark(int index, TTabMark mark) {
+    if (marks_.at(static_cast<std::size_t>(index)) == mark) return;
+    marks_[static_cast<std::size_t>(index)] = mark;
+    view_.TabMarkChanged(index, mark);
+}
+
 void TConversations::TabControl1Change() {
     const bool active = view_.ChatPageActive();
+    if (active) SetMark(selected_, TTabMark::None);
     if (selected_ == 0) {
         if (active) view_.ServerView().SetVisible(true);
         view_.SetInputText(ServerInputText);
@@ -100,7 +124,10 @@ void TConversations::ChatPageChanged(bool chatActive) {
         view_.ServerView().SetVisible(chatActive);
     else
         ShowConversation(TabLabel(selected_), chatActive);
-    if (chatActive) view_.FocusInput();
+    if (chatActive) {
+        SelectedTabSeen();
+        view_.FocusInput();
+    }
 }
 
 void TConversations::ListViewDblClick(TUserList& list) {
@@ -136,6 +163,7 @@ void TConversations::ppCloseTabClick() {
     const bool wasSelected = index == selected_;
     if (wasSelected) TabControl1Changing();
     tabs_.erase(tabs_.begin() + index);
+    marks_.erase(marks_.begin() + index);
     view_.TabRemoved(index);
     if (wasSelected) {
         SetSelected(index - 1);
@@ -152,6 +180,7 @@ void TConversations::SetTabLabel(int index, const std::string& label) {
 
 void TConversations::AddTab(const std::string& label) {
     tabs_.push_back(label);
+    marks_.push_back(TTabMark::None);
     view_.TabAdded(label);
 }
 

@@ -2,9 +2,11 @@
 #pragma once
 
 #include "chat/ChatLine.h"
+#include "chat/Highlight.h"
 #include "chat/UserList.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +25,8 @@ public:
     virtual void TabRemoved(int index) = 0;
     virtual void TabLabelChanged(int index, const std::string& label) = 0;
     virtual void TabSelected(int index) = 0;
+    // A tab's unread mark changed (bold for unread lines, more so for a highlight).
+    virtual void TabMarkChanged(int, TTabMark) {}
     virtual bool ChatPageActive() const = 0;
 
     virtual std::string InputText() const = 0;
@@ -52,16 +56,27 @@ public:
     // Rows are never removed, so a row's address stays valid for the page's life.
     int RowCount() const { return static_cast<int>(arConversations.size()); }
     TConversation& Row(int index) { return *arConversations.at(static_cast<std::size_t>(index)); }
+    const TConversation& Row(int index) const { return *arConversations.at(static_cast<std::size_t>(index)); }
     // The first row whose name equals name, ignoring letter case; -1 for none.
     int FindRow(const std::string& name) const;
 
     // Appends a line to the server view (empty tab name) or to the named conversation,
     // opening it first when there is none and bringing back its tab when it was closed. False
     // when the line could not be added; nothing is raised.
-    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style, TColour colour);
-    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, const TLineClass& lineClass) {
-        return AddLineToRichEdit(tabName, text, lineClass.Style, lineClass.Colour);
+    // marked: the line names the user and is drawn marked.
+    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style, TColour colour,
+                           bool marked = false);
+    bool AddLineToRichEdit(const std::string& tabName, const std::string& text, const TLineClass& lineClass,
+                           bool marked = false) {
+        return AddLineToRichEdit(tabName, text, lineClass.Style, lineClass.Colour, marked);
     }
+
+    // A message arrived in the named conversation: unless the user is looking at its tab, the
+    // tab is marked, never less than it already was. Looking at the tab clears the mark.
+    void MarkUnread(const std::string& name, TTabMark mark);
+    TTabMark TabMark(int index) const { return marks_.at(static_cast<std::size_t>(index)); }
+    // The selected tab is on screen again (the Chat page came back): its mark goes.
+    void SelectedTabSeen() { SetMark(selected_, TTabMark::None); }
 
     // Opens a channel ("#" first) or a private conversation with a tab of its own, selected.
     // Throws once MaxConversations are open: each holds a view for the rest of the run.
@@ -88,6 +103,10 @@ public:
 
     TChatPageView& View() { return view_; }
 
+    // After a line was added to a conversation's view (not the server view), with the
+    // conversation's name: the chat log. What it throws is swallowed.
+    std::function<void(const std::string& name, const std::string& text)> OnLineAdded;
+
     std::string ServerInputText;
     std::string TabToClose;
     static constexpr int MaxConversations = 1000;
@@ -99,11 +118,13 @@ private:
     void TabControl1Change();
     void AddTab(const std::string& label);
     void SetSelected(int index);
+    void SetMark(int index, TTabMark mark);
 
     TChatPageView& view_;
     // Before the rows: their user lists give their entries back when they go.
     std::size_t userBudget_ = MaxUserListEntries;
     std::vector<std::unique_ptr<TConversation>> arConversations;
     std::vector<std::string> tabs_{ServerTabLabel};
+    std::vector<TTabMark> marks_{TTabMark::None};  // one per tab
     int selected_ = 0;
 };

@@ -31,8 +31,8 @@ std::string TServerMessages::Now() const {
     return text;
 }
 
-void TServerMessages::Notify() {
-    if (OnNotifyUserMessage) OnNotifyUserMessage();
+void TServerMessages::Notify(const TUserMessage& message) {
+    if (OnNotifyUserMessage) OnNotifyUserMessage(message);
 }
 
 void TServerMessages::IRCCli1ServerMessage(TIRCCli&, const std::string& APrefix, const std::string& ACommand,
@@ -131,13 +131,24 @@ void TServerMessages::PrivateMessage(const std::string& nick, const std::vector<
         // Other client-to-client requests are answered by nobody and shown nowhere.
         if (request != "ACTION") return;
         const std::string action = text.substr(blank + 1, text.size() - 1 - (blank + 1));
-        conversations_.AddLineToRichEdit(target, " * " + nick + " " + action, LineClass::Action);
-        if (target.starts_with('#')) Notify();
+        const bool highlight = NamesUser(nick, action);
+        conversations_.AddLineToRichEdit(target, " * " + nick + " " + action, LineClass::Action, highlight);
+        conversations_.MarkUnread(target, highlight ? TTabMark::Highlight : TTabMark::Unread);
+        // A private action notifies only when it names the user, like any highlight.
+        if (target.starts_with('#') || highlight) Notify({nick, target, action, !target.starts_with('#'), highlight});
         return;
     }
-    const std::string& tab = target != settings_.Nickname ? target : nick;
-    conversations_.AddLineToRichEdit(tab, "[" + nick + "]   " + text, LineClass::Talk);
-    Notify();
+    const bool isPrivate = target == settings_.Nickname;
+    const std::string& tab = isPrivate ? nick : target;
+    const bool highlight = NamesUser(nick, text);
+    conversations_.AddLineToRichEdit(tab, "[" + nick + "]   " + text, LineClass::Talk, highlight);
+    // A private message is meant for the user as much as one that names them.
+    conversations_.MarkUnread(tab, highlight || isPrivate ? TTabMark::Highlight : TTabMark::Unread);
+    Notify({nick, tab, text, isPrivate, highlight});
+}
+
+bool TServerMessages::NamesUser(const std::string& sender, const std::string& text) const {
+    return !SameTextNoCase(sender, settings_.Nickname) && NamesNickname(text, settings_.Nickname);
 }
 
 void TServerMessages::Generic(const std::string& command, const std::vector<std::string>& parameters) {

@@ -33,8 +33,9 @@ public:
     void IRCCli1Invite(TIRCCli& sender, const std::string& AFromNick, const std::string& AFromUser,
                        const std::string& AFromHost, const std::string& AChannel, bool& Accept);
 
-    // Right after another user's message or channel action was written into a view.
-    std::function<void()> OnNotifyUserMessage;
+    // Right after another user's message or channel action was written into a view, and
+    // after any action that names the user.
+    std::function<void(const TUserMessage&)> OnNotifyUserMessage;
     // After the welcome's own lines: the session joins the other channels again after a reconnect.
     std::function<void()> OnWelcome;
     // Developer mode: every server line is also dumped whole into the server view.
@@ -54,7 +55,9 @@ private:
     void NickRejected(const std::string& command, const std::vector<std::string>& p);
     void PrivateMessage(const std::string& nick, const std::vector<std::string>& p);
     void Generic(const std::string& command, const std::vector<std::string>& parameters);
-    void Notify();
+    void Notify(const TUserMessage& message);
+    // The text names the own nickname and was not sent by the user.
+    bool NamesUser(const std::string& sender, const std::string& text) const;
     std::string Now() const;
 
     TIRCCli& client_;

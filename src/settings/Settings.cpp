@@ -38,7 +38,7 @@ constexpr TValueDef Text(const char* name, std::string TSettings::*text, const c
 using S = TSettings;
 
 // The load order; the table is also the one place that names each value.
-constexpr std::array<TValueDef, 31> kLoadOrder = {{
+constexpr std::array<TValueDef, 33> kLoadOrder = {{
     Optional("FSPath", &S::FSPath),
     Optional("FSCmd", &S::FSCmd),
     Flag("FSEnabled", &S::FSEnabled, true),
@@ -70,15 +70,17 @@ constexpr std::array<TValueDef, 31> kLoadOrder = {{
     Text("Shortcut8", &S::Shortcut8, ""),
     Text("Shortcut9", &S::Shortcut9, ""),
     Text("Shortcut0", &S::Shortcut0, ""),
+    Flag("DesktopNotification", &S::DesktopNotification, true),
+    Flag("ChatLogs", &S::ChatLogs, false),
 }};
 
 // The save order differs from the load order only in each game's flag coming first.
-constexpr std::array<std::string_view, 31> kSaveOrder = {
+constexpr std::array<std::string_view, 33> kSaveOrder = {
     "FSEnabled", "FSPath", "FSCmd", "BtRLEnabled", "BtRLPath", "BtRLCmd", "WCSEnabled", "WCSPath", "WCSCmd",
     "StarfoxEnabled", "StarfoxPath", "StarfoxCmd", "Nickname", "FullName", "DontAskQuitQuestion",
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
     "SoundPath-UserMessage", "Shortcut1", "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6",
-    "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0",
+    "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs",
 };
 
 const TValueDef& Def(std::string_view name) {

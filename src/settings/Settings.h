@@ -28,6 +28,9 @@ struct TSettings {
     std::string SoundPathUserMessage;      // "SoundPath-UserMessage"
     std::string Shortcut1, Shortcut2, Shortcut3, Shortcut4, Shortcut5, Shortcut6, Shortcut7, Shortcut8,
         Shortcut9, Shortcut0;
+    // Beyond the original values, appended after them in both orders.
+    bool DesktopNotification = false;  // private messages and highlights while the window is away
+    bool ChatLogs = false;             // each conversation written to a log file
 
     bool operator==(const TSettings&) const = default;
 };

@@ -2,6 +2,7 @@
 #include "shell/ChatPage.h"
 
 #include "shell/Anchors.h"
+#include "shell/ChatTabBar.h"
 #include "shell/ChatView.h"
 
 #include <QAction>
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QUrl>
+
+#include <cstdlib>
 
 namespace {
 
@@ -76,6 +79,12 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     input_->ConfirmPaste = [this](const std::string& question) {
         return QMessageBox::question(controls_.Edit1->window(), "Corvane Games Viewer", ChatText(question)) ==
                QMessageBox::Yes;
+    };
+    conversations_.OnLineAdded = [this, &settings](const std::string& name, const std::string& text) {
+        if (!settings.ChatLogs) return;
+        if (!log_)
+            log_ = std::make_unique<TChatLog>(ChatLogFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+        log_->Write(name, text);
     };
     controls_.Edit1->installEventFilter(this);
 
@@ -241,6 +250,8 @@ void TChatPage::TabSelected(int index) {
     syncing_ = false;
 }
 
+void TChatPage::TabMarkChanged(int index, TTabMark mark) { SetTabMark(*controls_.TabControl1, index, mark); }
+
 bool TChatPage::ChatPageActive() const { return !controls_.ChatPageActive || controls_.ChatPageActive(); }
 
 std::string TChatPage::InputText() const { return Bytes(controls_.Edit1->text()); }
@@ -268,6 +279,8 @@ bool TChatPage::eventFilter(QObject* watched, QEvent* event) {
         code = ChatKey::Down;
     else if (key == Qt::Key_Backspace)
         code = ChatKey::Back;
+    else if (key == Qt::Key_Tab)
+        code = ChatKey::Tab;
     else if (key >= Qt::Key_0 && key <= Qt::Key_9)
         code = '0' + (key - Qt::Key_0);
     if (code != 0) {

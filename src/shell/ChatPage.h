@@ -3,6 +3,7 @@
 #pragma once
 
 #include "chat/ChatInput.h"
+#include "chat/ChatLog.h"
 #include "chat/ChatSession.h"
 #include "chat/Conversations.h"
 #include "chat/Links.h"
@@ -82,6 +83,7 @@ public:
     void TabRemoved(int index) override;
     void TabLabelChanged(int index, const std::string& label) override;
     void TabSelected(int index) override;
+    void TabMarkChanged(int index, TTabMark mark) override;
     bool ChatPageActive() const override;
     std::string InputText() const override;
     void SetInputText(const std::string& text) override;
@@ -115,6 +117,8 @@ private:
     };
     std::vector<TOwnedView> views_;
     std::vector<std::unique_ptr<TQtUserListView>> lists_;
+    // Made when the first line is logged, in the folder the environment gives then.
+    std::unique_ptr<TChatLog> log_;
 
     // The widgets above outlive the logic: it is declared last and goes first.
     TConversations conversations_{*this};

@@ -113,11 +113,20 @@ TChatView::TChatView(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void TChatView::AppendLine(const std::string& text, TFontStyle style, TColour colour) {
+    Append(text, style, colour, false);
+}
+
+void TChatView::AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) {
+    Append(text, style, colour, true);
+}
+
+void TChatView::Append(const std::string& text, TFontStyle style, TColour colour, bool marked) {
     const QTextCharFormat format = LineFormat(style, colour);
     // Every line reads left to right, whatever script its first letters are in: a line that
     // begins with a right-to-left name must not turn the rest of it around.
     QTextBlockFormat blockFormat;
     blockFormat.setLayoutDirection(Qt::LeftToRight);
+    if (marked) blockFormat.setBackground(MarkedLineBackground);
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);

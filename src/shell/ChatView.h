@@ -3,6 +3,7 @@
 
 #include "chat/ChatLine.h"
 
+#include <QColor>
 #include <QPlainTextEdit>
 
 #include <functional>
@@ -18,6 +19,8 @@ public:
     // other than tab show as their visible pictures, bidirectional controls as marks, and
     // every line reads left to right. The user's own selection is kept.
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
+    // The line on a background of its own across the view's width.
+    void AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) override;
     void SetVisible(bool visible) override { setVisible(visible); }
     // Lines appended since the view was made; it keeps only the newest kMaxLines of them.
     int LineCount() const { return lines_; }
@@ -47,9 +50,15 @@ protected:
 
 private:
     static constexpr int kFlushLines = 256;
+    void Append(const std::string& text, TFontStyle style, TColour colour, bool marked);
+
     int lines_ = 0;
     int pressedLink_ = -1;  // start of the link the left button went down on
 };
+
+// The background of a line that names the user, and the label colour of a tab holding one unread.
+inline const QColor MarkedLineBackground(255, 234, 150);
+inline const QColor HighlightTabColour(192, 0, 0);
 
 // The same conversion AppendLine uses, for callers that show chat bytes elsewhere (names,
 // tab labels): bidirectional controls become visible marks such as "\u2039RLO\u203A".

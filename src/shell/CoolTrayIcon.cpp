@@ -33,6 +33,13 @@ void TCoolTrayIcon::SetIconIndex(int index) {
     icon_.setIcon(iconList_[static_cast<std::size_t>(iconIndex_)]);
 }
 
+void TCoolTrayIcon::ShowMessage(const QString& title, const QString& text) {
+    LastMessageTitle = title;
+    LastMessageText = text;
+    if (!iconVisible_) return;
+    icon_.showMessage(title, text, iconList_.empty() ? QIcon() : iconList_.front(), 10000);
+}
+
 void TCoolTrayIcon::Activated(QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::DoubleClick) {
         if (OnDblClick) OnDblClick(this);

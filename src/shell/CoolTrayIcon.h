@@ -30,6 +30,12 @@ public:
     int IconIndex() const { return iconIndex_; }
     QIcon CurrentIcon() const { return icon_.icon(); }
 
+    // A message beside the icon (the desktop's notification service where there is one), with
+    // the program's picture. Shows only while the icon is registered.
+    void ShowMessage(const QString& title, const QString& text);
+    // The last message asked for, for tests.
+    QString LastMessageTitle, LastMessageText;
+
     bool MinimizeToTray = true;
 
     // Whether the desktop offers a tray now; replaceable so tests can play either desktop.

@@ -42,6 +42,8 @@ void RestoreOrHide(TTrayButton button, const TSettings& settings, QWidget& mainW
     ApplyRestoreOrHide(DecideRestoreOrHide(button, settings, MainWindowState(mainWindow)), mainWindow, tray);
 }
 
-void NotifyUserMessage(const TSettings& settings, QWidget& mainWindow, TCoolTrayIcon& tray, TSoundPlayer& sound) {
-    ApplyNotifyUserMessage(DecideNotifyUserMessage(settings, MainWindowState(mainWindow)), mainWindow, tray, sound);
+void NotifyUserMessage(const TSettings& settings, QWidget& mainWindow, TCoolTrayIcon& tray, TSoundPlayer& sound,
+                       bool highlight) {
+    ApplyNotifyUserMessage(DecideNotifyUserMessage(settings, MainWindowState(mainWindow), highlight), mainWindow,
+                           tray, sound);
 }

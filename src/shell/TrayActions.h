@@ -18,4 +18,5 @@ void ApplyNotifyUserMessage(const TNotifyActions& actions, QWidget& mainWindow, 
 void RestoreOrHide(TTrayButton button, const TSettings& settings, QWidget& mainWindow, TCoolTrayIcon& tray);
 
 // Raised by the chat right after an incoming user message was written into a view.
-void NotifyUserMessage(const TSettings& settings, QWidget& mainWindow, TCoolTrayIcon& tray, TSoundPlayer& sound);
+void NotifyUserMessage(const TSettings& settings, QWidget& mainWindow, TCoolTrayIcon& tray, TSoundPlayer& sound,
+                       bool highlight = false);

@@ -1,6 +1,7 @@
 // What a press on the tray icon and an incoming chat message do, decided apart from the widgets.
 #pragma once
 
+#include "chat/Highlight.h"
 #include "settings/Settings.h"
 
 #include <string>
@@ -42,8 +43,29 @@ struct TNotifyActions {
     bool operator==(const TNotifyActions&) const = default;
 };
 
-// An incoming user message has just been written into a chat view.
-TNotifyActions DecideNotifyUserMessage(const TSettings& settings, const TTrayWindowState& window);
+// An incoming user message has just been written into a chat view. One that names the user
+// (highlight) flashes or changes the image also when "Notification-UserMessage" is off; the
+// sound keeps to its own setting.
+TNotifyActions DecideNotifyUserMessage(const TSettings& settings, const TTrayWindowState& window,
+                                       bool highlight = false);
+
+// A desktop notification: the sender (and where it was said) and the first words.
+struct TDesktopNote {
+    bool Show = false;
+    std::string Title;
+    std::string Text;
+    bool operator==(const TDesktopNote&) const = default;
+};
+
+// Shown for a private message or a highlight while the main window is hidden or another
+// program is active, unless "DesktopNotification" is off.
+TDesktopNote DecideDesktopNotification(const TSettings& settings, const TTrayWindowState& window,
+                                       const TUserMessage& message);
+
+// The start of a chat text for a notification: control bytes (colour and format codes) out,
+// at most max bytes, cut after a whole word where there is one and never inside a UTF-8
+// character, with "..." when something was left out.
+std::string FirstWords(const std::string& text, std::size_t max = 100);
 
 // Minimizing sends the window to the tray only when asked to and when there is a tray to
 // bring it back from; without one the window minimizes normally.

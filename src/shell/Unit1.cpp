@@ -4,6 +4,7 @@
 #include "chat/ChatLine.h"
 #include "shell/Anchors.h"
 #include "shell/ChatPage.h"
+#include "shell/ChatTabBar.h"
 #include "shell/ChatView.h"
 #include "shell/CorvaneApplication.h"
 #include "shell/GamesPageView.h"
@@ -113,7 +114,7 @@ void TCorvaneGVMF::BuildControls() {
 
     // The tab strip and the server view lie over the Chat page without belonging to it; the
     // page switch shows and hides them.
-    TabControl1 = new QTabBar(client);
+    TabControl1 = new TChatTabBar(client);
     TabControl1->setObjectName("TabControl1");
     TabControl1->setShape(QTabBar::RoundedNorth);
     TabControl1->setExpanding(false);
@@ -155,12 +156,13 @@ void TCorvaneGVMF::BindChatPage() {
                       btnChatConnection, [this] { return PageControl1->currentIndex() == 0; },
                       [this](const std::function<void()>& handler) { Guarded(handler); }},
         *irc_, Settings, Random, options_.ChatHost, options_.ChatPort);
-    chat_->Messages().OnNotifyUserMessage = [this] { NotifyUserMessage(); };
+    chat_->Messages().OnNotifyUserMessage = [this](const TUserMessage& message) { NotifyUserMessage(message); };
     chat_->Messages().DeveloperMode = [this] { return developerMode_; };
     // The selected tab is the chat's own; the strip's label may have lost bytes on the way.
     ShowConversation = [this](const std::string&, bool show) {
         TConversations& c = chat_->Conversations();
         c.ShowConversation(c.TabLabel(c.SelectedTab()), show);
+        if (show) c.SelectedTabSeen();
     };
 }
 
@@ -263,7 +265,11 @@ void TCorvaneGVMF::CoolTrayIcon1DblClick(TCoolTrayIcon* sender) {
     CoolTrayIcon1MouseDown(sender, TTrayButton::Left, Qt::NoModifier, QCursor::pos());
 }
 
-void TCorvaneGVMF::NotifyUserMessage() { ::NotifyUserMessage(Settings, *this, *CoolTrayIcon1, *Sound); }
+void TCorvaneGVMF::NotifyUserMessage(const TUserMessage& message) {
+    ::NotifyUserMessage(Settings, *this, *CoolTrayIcon1, *Sound, message.Highlight);
+    const TDesktopNote note = DecideDesktopNotification(Settings, MainWindowState(*this), message);
+    if (note.Show) CoolTrayIcon1->ShowMessage(ChatText(note.Title), ChatText(note.Text));
+}
 
 void TCorvaneGVMF::mmSettingsClick() { ShowOptionsDialog(frmOptions, *this); }
 

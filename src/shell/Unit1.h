@@ -2,6 +2,7 @@
 #pragma once
 
 #include "chat/IRCCli.h"
+#include "chat/ServerMessage.h"
 #include "net/NMUDP.h"
 #include "settings/Names.h"
 #include "settings/RegistryKey.h"
@@ -139,7 +140,7 @@ public:
     void CoolTrayIcon1MouseDown(TCoolTrayIcon* sender, TTrayButton button, Qt::KeyboardModifiers shift, QPoint pos);
     void CoolTrayIcon1DblClick(TCoolTrayIcon* sender);
     // Raised by the chat right after an incoming user message was written into a view.
-    void NotifyUserMessage();
+    void NotifyUserMessage(const TUserMessage& message = {});
     // Plays the message sound; tests put in their own.
     std::unique_ptr<TSoundPlayer> Sound = std::make_unique<TQtSoundPlayer>();
 

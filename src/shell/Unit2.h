@@ -64,6 +64,7 @@ public:
     QCheckBox* cbTrayIconVisible = nullptr;
     QLineEdit* lbeNickname = nullptr;
     QLineEdit* lbeFullName = nullptr;
+    QCheckBox* cbChatLogs = nullptr;
     // Games, in code order: FreeSpace 2, Beyond the Red Line Demo, Wing Commander Saga, Starfox.
     struct TGameControls {
         QGroupBox* Box = nullptr;
@@ -80,6 +81,7 @@ public:
     QCheckBox* cbSoundUserMessage = nullptr;
     QLineEdit* edSoundPathUserMessage = nullptr;
     QPushButton* btnSelectSound = nullptr;
+    QCheckBox* cbDesktopNotification = nullptr;
     // Shortcuts: Control+1 ... Control+9, Control+0 in this order.
     std::array<QLineEdit*, 10> lbeShortcut{};
 

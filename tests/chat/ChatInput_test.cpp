@@ -99,6 +99,92 @@ TEST_F(ChatInputTest, DownEmptiesOnlyARecalledLine) {
     EXPECT_EQ(page.Input, "x");
 }
 
+TEST_F(ChatInputTest, UpAndDownWalkTheLastHundredLines) {
+    for (int i = 1; i <= 105; ++i) {
+        Type("line " + std::to_string(i), 0);
+        Key(ChatKey::Return);
+    }
+    // Commands that are not remembered, and a repeat of the last line, add no step.
+    Type("/join #x", 8);
+    Key(ChatKey::Return);
+    Type("line 105", 8);
+    Key(ChatKey::Return);
+    EXPECT_EQ(input.History().size(), TChatInput::MaxHistory);
+
+    Key(ChatKey::Up);
+    EXPECT_EQ(page.Input, "line 105");
+    Key(ChatKey::Up);
+    Key(ChatKey::Up);
+    EXPECT_EQ(page.Input, "line 103");
+    EXPECT_EQ(page.Caret, 8u);
+    Key(ChatKey::Down);
+    EXPECT_EQ(page.Input, "line 104");
+    for (int i = 0; i < 200; ++i) Key(ChatKey::Up);
+    EXPECT_EQ(page.Input, "line 6");  // the oldest kept; Up stays there
+
+    // Down past the newest line empties the input and ends the walk; the next Up starts anew.
+    for (int i = 0; i < 99; ++i) Key(ChatKey::Down);
+    EXPECT_EQ(page.Input, "line 105");
+    Key(ChatKey::Down);
+    EXPECT_EQ(page.Input, "");
+    EXPECT_FALSE(input.LineRecalled);
+    Key(ChatKey::Down);
+    EXPECT_EQ(page.Input, "");
+    Key(ChatKey::Up);
+    EXPECT_EQ(page.Input, "line 105");
+
+    // Sending a recalled line makes it the newest again.
+    Key(ChatKey::Up);
+    Key(ChatKey::Return);
+    Key(ChatKey::Up);
+    EXPECT_EQ(page.Input, "line 104");
+}
+
+TEST_F(ChatInputTest, TabCompletesNicknamesOfTheSelectedChannel) {
+    conversations.OpenConversation("#Lobby_20");
+    conversations.Row(0).UserList->Fill({"@Maverick", "mallory", "+Marge", "Ann", "bob", "Mann"});
+    settings.Nickname = "Mann";
+
+    // At the start of the line: ": " after the name; repeated Tab cycles in list order.
+    Type("ma", 2);
+    EXPECT_TRUE(Key(ChatKey::Tab));
+    EXPECT_EQ(page.Input, "mallory: ");
+    EXPECT_EQ(page.Caret, 9u);
+    Key(ChatKey::Tab);
+    EXPECT_EQ(page.Input, "Marge: ");
+    Key(ChatKey::Tab);
+    EXPECT_EQ(page.Input, "Maverick: ");
+    Key(ChatKey::Tab);
+    EXPECT_EQ(page.Input, "mallory: ");  // round again; the own nickname is never offered
+
+    // Inside the line: a blank after it, the text behind the caret kept.
+    Type("hi bo there", 5);
+    Key(ChatKey::Tab);
+    EXPECT_EQ(page.Input, "hi bob there");
+    EXPECT_EQ(page.Caret, 6u);
+
+    // Typing in between starts a new completion from the word at the caret.
+    Type("mallory: and a", 14);
+    Key(ChatKey::Tab);
+    EXPECT_EQ(page.Input, "mallory: and Ann ");
+
+    // Nothing matches, nothing typed, or the server tab: the text stays and Tab is still taken.
+    for (const auto& [text, tab] : {std::pair<std::string, int>{"zed", 1}, {"hi ", 1}, {"ma", 0}}) {
+        conversations.SelectChatTab(tab);
+        Type(text, text.size());
+        EXPECT_TRUE(Key(ChatKey::Tab));
+        EXPECT_EQ(page.Input, text);
+    }
+    // Alt+Tab belongs to the desktop.
+    EXPECT_FALSE(Key(ChatKey::Tab, ssAlt));
+
+    // A private conversation offers its partner.
+    conversations.OpenConversation("Maverick");
+    Type("/msg mav", 8);
+    Key(ChatKey::Tab);
+    EXPECT_EQ(page.Input, "/msg Maverick ");
+}
+
 TEST_F(ChatInputTest, OfflineLinesAreDroppedButThePingEchoAndItsValuesStay) {
     Type("/ping  bob", 10);
     EXPECT_TRUE(Key(ChatKey::Return, ssCtrl));

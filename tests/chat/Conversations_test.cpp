@@ -93,9 +93,13 @@ TEST_F(ConversationsTest, OnTheGamesPageANewConversationIsSelectedButShownOnlyWi
     EXPECT_FALSE(page.View("#Lobby_20")->Visible);
     EXPECT_FALSE(page.List("#Lobby_20")->Visible);
     EXPECT_FALSE(page.Server.Visible);
+    // Nobody looks at the selected tab meanwhile: a message marks it until the page is back.
+    chat.MarkUnread("#lobby_20", TTabMark::Unread);
+    EXPECT_EQ(chat.TabMark(1), TTabMark::Unread);
 
     page.ChatActive = true;
     chat.ChatPageChanged(true);
+    EXPECT_EQ(chat.TabMark(1), TTabMark::None);
     EXPECT_TRUE(page.View("#Lobby_20")->Visible && page.List("#Lobby_20")->Visible);
     EXPECT_FALSE(page.Server.Visible);
     EXPECT_EQ(page.Focused, 1);

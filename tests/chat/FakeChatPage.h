@@ -12,6 +12,7 @@ struct TFakeLine {
     std::string Text;
     TFontStyle Style;
     TColour Colour;
+    bool Marked = false;
     bool operator==(const TFakeLine&) const = default;
 };
 
@@ -21,6 +22,10 @@ public:
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override {
         if (Fail) throw std::runtime_error("view failed");
         Lines.push_back({text, style, colour});
+    }
+    void AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) override {
+        AppendLine(text, style, colour);
+        Lines.back().Marked = true;
     }
     void SetVisible(bool visible) override { Visible = visible; }
     std::vector<std::string> Texts() const {
@@ -72,6 +77,10 @@ public:
         Tabs.at(static_cast<std::size_t>(index)) = label;
     }
     void TabSelected(int index) override { Current = index; }
+    void TabMarkChanged(int index, TTabMark mark) override {
+        Marks.resize(std::max(Marks.size(), Tabs.size()));
+        Marks.at(static_cast<std::size_t>(index)) = mark;
+    }
     bool ChatPageActive() const override { return ChatActive; }
     std::string InputText() const override { return Input; }
     void SetInputText(const std::string& text) override { Input = text; }
@@ -97,6 +106,7 @@ public:
     std::vector<std::unique_ptr<TFakeList>> Lists;
     std::vector<std::string> Created;
     std::vector<std::string> Tabs{"<Server>"};
+    std::vector<TTabMark> Marks;
     int Current = 0;
     bool ChatActive = true;
     std::string Input;

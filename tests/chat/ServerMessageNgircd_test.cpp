@@ -21,7 +21,10 @@ class ServerMessageNgircd : public ::testing::Test {
 protected:
     ServerMessageNgircd() {
         settings.Nickname = "Ann";
-        messages.OnNotifyUserMessage = [this] { ++notified; };
+        messages.OnNotifyUserMessage = [this](const TUserMessage& m) {
+            ++notified;
+            lastNotice = m;
+        };
         Login(ann, "Ann");
         ann.OnServerMessage = [this](TIRCCli& s, const std::string& p, const std::string& c,
                                      const std::vector<std::string>& params) {
@@ -84,6 +87,7 @@ protected:
     TPingValues ping;
     TServerMessages messages{ann, chat, settings, ping};
     int notified = 0;
+    TUserMessage lastNotice;
 };
 
 const std::string kTime = "[0-9]{2}:[0-9]{2}:[0-9]{2}";

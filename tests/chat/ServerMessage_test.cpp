@@ -21,7 +21,10 @@ protected:
         client.OnInvite = [this](TIRCCli& s, const std::string& n, const std::string& u, const std::string& h,
                                  const std::string& c, bool& accept) { messages.IRCCli1Invite(s, n, u, h, c, accept); };
         messages.TimeText = [] { return std::string("14:05:09"); };
-        messages.OnNotifyUserMessage = [this] { ++notified; };
+        messages.OnNotifyUserMessage = [this](const TUserMessage& m) {
+            ++notified;
+            lastNotice = m;
+        };
         settings.Nickname = "alice";
         client.SetNick("alice");
     }
@@ -35,6 +38,7 @@ protected:
     TServerMessages messages{client, chat, settings, ping};
     std::string sent;
     int notified = 0;
+    TUserMessage lastNotice;
 };
 
 }  // namespace
@@ -167,6 +171,73 @@ TEST_F(ServerMessageTest, ALineMissingAParameterIsDroppedAlone) {
     EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"bob"}));
     EXPECT_EQ(page.Server.Texts(), (Texts{"- next", "- last"}));
     EXPECT_EQ(notified, 0);
+}
+
+TEST_F(ServerMessageTest, AMessageNamingTheUserIsMarkedNotifiesAndMarksItsTabMoreThanOtherLines) {
+    client.DataArrived(":alice!~a@h JOIN #Lobby_20\r\n:alice!~a@h JOIN #test\r\n");
+    ASSERT_EQ(chat.SelectedTab(), 2);
+    const auto last = [this](const std::string& tab) { return page.View(tab)->Lines.back(); };
+    const TColour black{0, 0, 0};
+
+    client.DataArrived(":bob!~b@h PRIVMSG #Lobby_20 :malice and alicea are not her\r\n");
+    EXPECT_FALSE(last("#Lobby_20").Marked);
+    EXPECT_EQ(chat.TabMark(1), TTabMark::Unread);
+    EXPECT_EQ(page.Marks[1], TTabMark::Unread);
+    EXPECT_FALSE(lastNotice.Highlight);
+
+    client.DataArrived(":bob!~b@h PRIVMSG #Lobby_20 :ALICE: coming?\r\n");
+    EXPECT_EQ(last("#Lobby_20"), (TFakeLine{"[bob]   ALICE: coming?", TFontStyle::Regular, black, true}));
+    EXPECT_EQ(chat.TabMark(1), TTabMark::Highlight);
+    EXPECT_EQ((std::vector<std::string>{lastNotice.Sender, lastNotice.Tab, lastNotice.Text}),
+              (std::vector<std::string>{"bob", "#Lobby_20", "ALICE: coming?"}));
+    EXPECT_TRUE(lastNotice.Highlight);
+    EXPECT_FALSE(lastNotice.Private);
+    // A later plain line does not lower the mark.
+    client.DataArrived(":bob!~b@h PRIVMSG #Lobby_20 :anyone?\r\n");
+    EXPECT_EQ(chat.TabMark(1), TTabMark::Highlight);
+
+    // In the tab looked at the line is marked, the tab is not; the user's own lines never are.
+    client.DataArrived(":bob!~b@h PRIVMSG #test :(alice) here\r\n:alice!~a@h PRIVMSG #test :alice here\r\n");
+    EXPECT_TRUE(page.View("#test")->Lines.end()[-2].Marked);
+    EXPECT_FALSE(last("#test").Marked);
+    EXPECT_EQ(chat.TabMark(2), TTabMark::None);
+
+    // A private action is shown without a notification unless it names the user.
+    const int before = notified;
+    client.DataArrived(":bob!~b@h PRIVMSG alice :\x01" "ACTION waves\x01\r\n");
+    EXPECT_EQ(notified, before);
+    client.DataArrived(":bob!~b@h PRIVMSG alice :\x01" "ACTION pokes alice\x01\r\n");
+    EXPECT_EQ(notified, before + 1);
+    EXPECT_TRUE(lastNotice.Highlight);
+    EXPECT_TRUE(last("alice").Marked);
+
+    // Looking at a tab clears its mark; a private message in a tab not looked at is a highlight.
+    chat.SelectChatTab(1);
+    EXPECT_EQ(chat.TabMark(1), TTabMark::None);
+    EXPECT_EQ(page.Marks[1], TTabMark::None);
+    client.DataArrived(":carl!~c@h PRIVMSG alice :psst\r\n");
+    EXPECT_EQ(chat.TabLabel(chat.SelectedTab()), "carl");  // a first private message opens its tab selected
+    EXPECT_TRUE(lastNotice.Private);
+    chat.SelectChatTab(1);
+    client.DataArrived(":carl!~c@h PRIVMSG alice :still there?\r\n");
+    EXPECT_EQ(chat.TabMark(chat.FindChatTab("carl")), TTabMark::Highlight);
+    EXPECT_FALSE(last("carl").Marked);
+}
+
+TEST(NamesNickname, AWordOfItsOwnInAnyLetterCase) {
+    struct TCase {
+        const char* Text;
+        const char* Nick;
+        bool Named;
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {"ann", "Ann", true},           {"hi ANN!", "Ann", true},          {"@ann,", "Ann", true},
+             {"ann's", "Ann", true},         {"\xC3\xA9" "ann" "\xC3\xA9", "Ann", true},
+             {"anne", "Ann", false},         {"joann", "Ann", false},           {"ann_", "Ann", false},
+             {"an", "Ann", false},           {"", "Ann", false},                {"anything", "", false},
+             {"{pilot}: go", "[Pilot]", true}, {"x|y~", "X\\Y^", true},       {"ann-2", "Ann", false},
+             {"not ann yet ann", "Ann", true}, {"annann ann", "Ann", true}})
+        EXPECT_EQ(NamesNickname(c.Text, c.Nick), c.Named) << c.Text << " / " << c.Nick;
 }
 
 TEST(ServerMessageSender, PrefixGivesTheNickOrTheServerName) {

@@ -113,6 +113,12 @@ TEST_F(ChatPageInputTest, TypedLinesAndCommandsReachTheLobbyAndTheViews) {
     EXPECT_EQ(edit->text(), "hello");
     EXPECT_EQ(edit->cursorPosition(), 5);
     QTest::keyClick(edit, Qt::Key_Return);
+    // Tab completes bob from the lobby's user list; the focus stays in the input line.
+    QTest::keyClicks(edit, "Bo");
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_EQ(edit->text(), "bob: ");
+    EXPECT_EQ(client.focusWidget(), edit);
+    Say("hi");
 
     Say("/me waves");
     EXPECT_EQ(LastLine(lobby), " * Ann waves");
@@ -157,6 +163,7 @@ TEST_F(ChatPageInputTest, TypedLinesAndCommandsReachTheLobbyAndTheViews) {
     const std::vector<TReceived> expected{
         {"Ann", "#Lobby_20", "hello"},
         {"Ann", "#Lobby_20", "hello"},
+        {"Ann", "#Lobby_20", "bob: hi"},
         {"Ann", "#Lobby_20", act + "waves\x01"},
         {"Ann", "bob", "see you"},
         {"Ann", "#Lobby_20", act + "is away\x01"},

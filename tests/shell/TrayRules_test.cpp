@@ -92,5 +92,39 @@ TEST(NotifyUserMessageRule, EveryCombination) {
                              << " visible=" << r.visible << " active=" << r.active
                              << ": got image=" << got.ShowMessageImage << " flash=" << got.FlashTaskbar
                              << " play=" << got.PlaySound;
+        // A highlight acts as if "Notification-UserMessage" were on; the sound keeps its own rule.
+        TSettings on = s;
+        on.NotificationUserMessage = true;
+        EXPECT_EQ(DecideNotifyUserMessage(s, {r.visible, r.active}, true), DecideNotifyUserMessage(on, {r.visible, r.active}));
     }
+}
+
+TEST(DesktopNotificationRule, PrivateMessagesAndHighlightsWhileTheWindowIsAway) {
+    TSettings s;
+    s.DesktopNotification = true;
+    const TUserMessage channel{"bob", "#Lobby_20", "anyone?", false, false};
+    const TUserMessage highlight{"bob", "#Lobby_20", "ann: coming?", false, true};
+    const TUserMessage direct{"carl", "carl", "psst", true, false};
+    const TTrayWindowState active{true, true}, behind{true, false}, inTray{false, false};
+
+    EXPECT_EQ(DecideDesktopNotification(s, behind, highlight), (TDesktopNote{true, "bob in #Lobby_20", "ann: coming?"}));
+    EXPECT_EQ(DecideDesktopNotification(s, inTray, direct), (TDesktopNote{true, "carl", "psst"}));
+    EXPECT_FALSE(DecideDesktopNotification(s, behind, channel).Show);
+    EXPECT_FALSE(DecideDesktopNotification(s, active, highlight).Show);
+    s.DesktopNotification = false;
+    EXPECT_FALSE(DecideDesktopNotification(s, inTray, direct).Show);
+}
+
+TEST(DesktopNotificationRule, FirstWordsAreCleanShortAndWholeCharacters) {
+    EXPECT_EQ(FirstWords("short"), "short");
+    // Colour and format codes go; a tab becomes a blank.
+    EXPECT_EQ(FirstWords("\x03" "4,12red\x03 \x02" "bold\x0F\tend\x01"), "red bold end");
+    EXPECT_EQ(FirstWords("\x03" "99x"), "x");
+    // Cut after a whole word, with the dots inside the limit.
+    EXPECT_EQ(FirstWords("one two three four", 14), "one two...");
+    // One long word is cut inside, but not inside a character.
+    EXPECT_EQ(FirstWords("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 8), "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
+    EXPECT_EQ(FirstWords("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 7), "\xC3\xA9\xC3\xA9...");
+    EXPECT_EQ(FirstWords("a\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 7), "a\xC3\xA9...");
+    EXPECT_LE(FirstWords(std::string(1000, 'x')).size(), 100u);
 }
