@@ -1,7 +1,9 @@
 // What a game list shows: sorting with a stable selection, filters, favourites through silence,
 // ageing steps and ping over real datagrams.
 #include "GamesPageFixture.h"
+#include "settings/MemoryRegistryKey.h"
 #include "tracker/GameListView.h"
+#include "tracker/GamesViewSettings.h"
 
 using namespace std::chrono_literals;
 using testing_support::TUdpPeer;
@@ -184,4 +186,17 @@ TEST_F(GamesPageTest, AFavouriteStaysListedOfflineThroughSilenceAndComesBackWhen
     view.Rebuild();
     EXPECT_EQ(Names(view), "Mine again");
     EXPECT_EQ(favourites.All()[0].Name, "Mine again");
+}
+
+TEST(GamesViewSettings, AFreshKeyGivesTodaysDefaultsAndWhatIsSavedComesBack) {
+    TMemoryRegistryKey key;
+    EXPECT_EQ(LoadGamesView(key), TGamesViewSettings{});
+    TGamesViewSettings view;
+    view.SortColumn = PingColumn;
+    view.Order = TSortOrder::Descending;
+    view.Filter = {"wolf", true, false, true};
+    view.ShowPing = true;
+    view.Favourites = "0,10.0.0.1,7808,Mine";
+    SaveGamesView(key, view);
+    EXPECT_EQ(LoadGamesView(key), view);
 }

@@ -1,0 +1,23 @@
+// TGamesViewSettings: how the user arranged the games page, kept as values of the settings key.
+#pragma once
+
+#include "settings/RegistryKey.h"
+#include "tracker/GameListView.h"
+
+#include <string>
+
+struct TGamesViewSettings {
+    int SortColumn = -1;  // -1: arrival order
+    TSortOrder Order = TSortOrder::Arrival;
+    TGameFilter Filter;
+    bool ShowPing = false;
+    std::string Favourites;  // TFavourites::Text()
+
+    bool operator==(const TGamesViewSettings&) const = default;
+};
+
+// Reads the values that exist; a missing or unreadable one keeps today's default. Never raises:
+// the arrangement of a list is not worth a failed start.
+TGamesViewSettings LoadGamesView(TRegistryKey& key);
+// Writes every value in one commit; raises what the key raises.
+void SaveGamesView(TRegistryKey& key, const TGamesViewSettings& view);
