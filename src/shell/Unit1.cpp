@@ -147,6 +147,9 @@ void TCorvaneGVMF::BuildControls() {
     tsGames->OnListDoubleClick = [this](int gameType, int selectedRow) {
         Guarded([&] { join_->lvGamesDblClick(games_->List(gameType), selectedRow); });
     };
+    tsGames->OnViewSettingsChange = [this] {
+        Guarded([this] { SaveGamesView(settingsKey_, tsGames->ViewSettings()); });
+    };
 }
 
 void TCorvaneGVMF::BindChatPage() {
@@ -228,6 +231,8 @@ void TCorvaneGVMF::RunStartupSteps() {
         events.OnValueLoaded = [this](const std::string& name) { ValueLoaded(name); };
         events.OnProblem = [this](const std::string& problem) { ApplicationException(problem); };
         LoadSettings(settingsKey_, Settings, Names, Random, events);
+        // The games page's arrangement lives beside the settings, as values of its own.
+        tsGames->ApplyViewSettings(LoadGamesView(settingsKey_));
 
         // 9. Developer mode.
         if (FindSwitch(options_.Args, "-developer") != -1) {
