@@ -259,12 +259,14 @@ TGamesViewSettings TGamesPageView::ViewSettings() const {
                    hidePassworded_->isChecked()};
     view.ShowPing = showPing_->isChecked();
     view.Favourites = favourites_.Text();
+    view.AlertPlayers = page_.FormingAlert.MinPlayers;
     return view;
 }
 
 void TGamesPageView::ApplyViewSettings(const TGamesViewSettings& view) {
     applying_ = true;
     favourites_ = TFavourites::FromText(view.Favourites);
+    page_.FormingAlert.MinPlayers = view.AlertPlayers;
     sortColumn_ = view.Order == TSortOrder::Arrival ? -1 : view.SortColumn;
     sortOrder_ = sortColumn_ < 0 ? TSortOrder::Arrival : view.Order;
     filterText_->setText(QString::fromLatin1(view.Filter.Text.c_str()));

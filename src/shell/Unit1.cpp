@@ -147,6 +147,7 @@ void TCorvaneGVMF::BuildControls() {
     tsGames->OnListDoubleClick = [this](int gameType, int selectedRow) {
         Guarded([&] { join_->lvGamesDblClick(games_->List(gameType), selectedRow); });
     };
+    games_->OnFormingAlert = [this](TGamesPage&, int, const TGameRow&) { NotifyUserMessage(); };
     tsGames->OnViewSettingsChange = [this] {
         Guarded([this] { SaveGamesView(settingsKey_, tsGames->ViewSettings()); });
     };

@@ -237,6 +237,8 @@ TGameRow* TGamesPage::ApplyStatusReply(const TStatusReply& reply, const std::str
     ::SetGameType(reply.State, row);
     ::SetHostType(reply.Flags, row);
     list.Changed(*row);
+    const int gameType = GameTypeOf(list);
+    if (FormingAlert.Check(gameType, *row) && OnFormingAlert) OnFormingAlert(*this, gameType, *row);
     return row;
 }
 

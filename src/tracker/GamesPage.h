@@ -5,6 +5,7 @@
 #include "net/Timer.h"
 #include "tracker/AdvArray.h"
 #include "tracker/Favourites.h"
+#include "tracker/FormingAlert.h"
 #include "tracker/GameList.h"
 #include "tracker/StatusQueries.h"
 #include "tracker/StatusReply.h"
@@ -49,6 +50,9 @@ public:
     // The user's favourites, when the shell keeps any: each sweep also asks those not listed,
     // so that one that went silent comes back when it answers again. Must outlive the page.
     TFavourites* Favourites = nullptr;
+    // The forming alert rule, looked at on each reply; OnFormingAlert tells the user.
+    TFormingAlert FormingAlert;
+    std::function<void(TGamesPage& sender, int gameType, const TGameRow& row)> OnFormingAlert;
 
     TGameList& List(int gameType) { return lists_.at(static_cast<std::size_t>(gameType)); }
     const TGameList& List(int gameType) const { return lists_.at(static_cast<std::size_t>(gameType)); }

@@ -43,6 +43,14 @@ TGamesViewSettings LoadGamesView(TRegistryKey& key) {
     Read(key, "GamesHidePassworded", view.Filter.HidePassworded);
     Read(key, "GamesShowPing", view.ShowPing);
     Read(key, "GamesFavourites", view.Favourites);
+    for (std::size_t i = 0; i < AlertValueNames.size(); ++i) {
+        std::string text;
+        Read(key, AlertValueNames[i], text);
+        int players = 0;
+        auto [e, err] = std::from_chars(text.data(), text.data() + text.size(), players);
+        if (err == std::errc() && e == text.data() + text.size() && players >= 0 && players <= MaxAlertPlayers)
+            view.AlertPlayers[i] = players;
+    }
     try {
         key.CloseKey();
     } catch (const std::exception&) {
@@ -62,5 +70,7 @@ void SaveGamesView(TRegistryKey& key, const TGamesViewSettings& view) {
     key.WriteBool("GamesHidePassworded", view.Filter.HidePassworded);
     key.WriteBool("GamesShowPing", view.ShowPing);
     key.WriteString("GamesFavourites", view.Favourites);
+    for (std::size_t i = 0; i < AlertValueNames.size(); ++i)
+        key.WriteString(AlertValueNames[i], std::to_string(view.AlertPlayers[i]));
     key.CloseKey();
 }

@@ -4,7 +4,13 @@
 #include "settings/RegistryKey.h"
 #include "tracker/GameListView.h"
 
+#include <array>
 #include <string>
+
+// The forming alert's values, in code order, and the most players a game holds.
+inline constexpr std::array<const char*, 4> AlertValueNames{"FSFormingAlert", "BtRLFormingAlert", "WCSFormingAlert",
+                                                           "StarfoxFormingAlert"};
+inline constexpr int MaxAlertPlayers = 255;
 
 struct TGamesViewSettings {
     int SortColumn = -1;  // -1: arrival order
@@ -12,6 +18,8 @@ struct TGamesViewSettings {
     TGameFilter Filter;
     bool ShowPing = false;
     std::string Favourites;  // TFavourites::Text()
+    // The forming alert's player count per game type, in code order; 0: off.
+    std::array<int, 4> AlertPlayers{};
 
     bool operator==(const TGamesViewSettings&) const = default;
 };

@@ -2,6 +2,7 @@
 // the filter bar and its settings values, on the offscreen platform.
 #include "MainWindowFixture.h"
 
+#include "shell/Unit2.h"
 #include "tracker/JoinGame.h"
 
 #include <QAction>
@@ -10,6 +11,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
+#include <QSpinBox>
 
 namespace {
 
@@ -143,6 +146,28 @@ TEST_F(GamesPageViewTest, TheFilterBarHidesRowsSaysHowManyAndTheCaptionStillCoun
     EXPECT_EQ(w->tsGames->FilterText()->text(), "CHAR");
     EXPECT_EQ(List()->model()->rowCount(), 1);
     EXPECT_FALSE(List()->isColumnHidden(PingColumn));
+}
+
+TEST_F(GamesPageViewTest, TheFormingAlertRuleIsSetInTheSettingsDialogAndKeptAcrossStarts) {
+    Open();
+    QPointer<TfrmOptions> mark;
+    TfrmOptions* dialog = ShowOptionsDialog(mark, *w);
+    EXPECT_FALSE(dialog->cbFormingAlert[2]->isChecked());
+    dialog->cbFormingAlert[2]->setChecked(true);
+    dialog->seFormingAlert[2]->setValue(6);
+    EXPECT_TRUE(dialog->btnApply->isEnabled());
+    dialog->btnApplyClick();
+    EXPECT_EQ(w->Games().FormingAlert.MinPlayers, (std::array<int, 4>{0, 0, 6, 0}));
+    EXPECT_EQ(LoadGamesView(key).AlertPlayers, (std::array<int, 4>{0, 0, 6, 0}));
+    dialog->close();
+
+    w.reset();
+    Open();
+    EXPECT_EQ(w->Games().FormingAlert.MinPlayers, (std::array<int, 4>{0, 0, 6, 0}));
+    dialog = ShowOptionsDialog(mark, *w);
+    EXPECT_TRUE(dialog->cbFormingAlert[2]->isChecked());
+    EXPECT_EQ(dialog->seFormingAlert[2]->value(), 6);
+    dialog->close();
 }
 
 }  // namespace

@@ -197,6 +197,29 @@ TEST(GamesViewSettings, AFreshKeyGivesTodaysDefaultsAndWhatIsSavedComesBack) {
     view.Filter = {"wolf", true, false, true};
     view.ShowPing = true;
     view.Favourites = "0,10.0.0.1,7808,Mine";
+    view.AlertPlayers = {4, 0, 0, 12};
     SaveGamesView(key, view);
     EXPECT_EQ(LoadGamesView(key), view);
+}
+
+// The alert on real replies: once per server and forming phase, only from N players on, only
+// for the game types that asked for it.
+TEST_F(GamesPageTest, TheFormingAlertTellsOncePerServerAndFormingPhase) {
+    std::vector<std::string> told;
+    page->OnFormingAlert = [&](TGamesPage&, int gameType, const TGameRow& row) {
+        told.push_back(std::to_string(gameType) + ":" + row.Server);
+    };
+    page->FormingAlert.MinPlayers = {3, 0, 0, 0};
+    Deliver(server, StatusReplyBytes("Wolves", "", "M", 2, 9, 0));   // forming, too few
+    Deliver(server, StatusReplyBytes("Wolves", "", "M", 3, 10, 0));  // enough: told
+    Deliver(server, StatusReplyBytes("Wolves", "", "M", 5, 12, 0));  // same phase: quiet
+    Deliver(server, StatusReplyBytes("Wolves", "", "M", 5, 129, 0)); // playing
+    Deliver(server, StatusReplyBytes("Wolves", "", "M", 4, 9, 0));   // forming anew: told again
+    TUdpPeer other;
+    Deliver(other, StatusReplyBytes("Bears", "", "M", 8, 17, 0));    // briefing: never
+    EXPECT_EQ(told, (std::vector<std::string>{"0:Wolves", "0:Wolves"}));
+
+    page->FormingAlert.MinPlayers = {0, 0, 0, 0};
+    Deliver(other, StatusReplyBytes("Bears", "", "M", 8, 9, 0));
+    EXPECT_EQ(told.size(), 2u);
 }
