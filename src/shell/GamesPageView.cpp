@@ -173,6 +173,17 @@ int TGamesPageView::SelectedRow(int gameType) const {
     return row ? model->List().IndexOf(*row) : -1;
 }
 
+void TGamesPageView::SelectRow(int gameType, int listIndex) {
+    TGameListModel* model = Model(gameType);
+    if (listIndex < 0 || listIndex >= model->List().Count()) return;
+    const int line = model->View().IndexOfRow(model->List().Row(listIndex));
+    if (line < 0) return;  // hidden by the filter
+    QTreeView* list = List(gameType);
+    const QModelIndex at = model->index(line, 0);
+    list->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list->scrollTo(at, QAbstractItemView::EnsureVisible);
+}
+
 void TGamesPageView::Changed() {
     if (!applying_ && OnViewSettingsChange) OnViewSettingsChange();
 }

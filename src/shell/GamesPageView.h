@@ -47,6 +47,8 @@ public:
     // The list index of the selected row (not its line, which sorting moves); -1 for none or
     // for an offline favourite.
     int SelectedRow(int gameType) const;
+    // Selects the line of a list row and brings it into sight.
+    void SelectRow(int gameType, int listIndex);
     TGameListModel* Model(int gameType) const { return models_[static_cast<std::size_t>(gameType)]; }
 
     // A double click anywhere in one of the lists, Enter on it or "Join" from its menu, with

@@ -9,6 +9,7 @@
 #include "shell/GamesPageView.h"
 #include "shell/Icons.h"
 #include "shell/TrayActions.h"
+#include "tracker/FriendGame.h"
 #include "tracker/GameTypes.h"
 
 #include <QCloseEvent>
@@ -282,6 +283,15 @@ std::array<bool, 4> TCorvaneGVMF::EnabledGames() const {
 void TCorvaneGVMF::ShowRefreshState() {
     tsGames->Label1()->setVisible(refresh_->LabelVisible());
     tsGames->Button1()->setEnabled(refresh_->ButtonEnabled());
+}
+
+bool TCorvaneGVMF::JoinFriendGame(const std::string& serverName) {
+    PageControl1->setCurrentIndex(1);
+    const TFoundServer found = FindServerByName(*games_, serverName, EnabledGames());
+    if (found.GameType < 0) return false;
+    tsGames->SelectRow(found.GameType, found.Row);
+    Guarded([&] { join_->lvGamesDblClick(games_->List(found.GameType), found.Row); });
+    return true;
 }
 
 void TCorvaneGVMF::ShowEnabledGames() {

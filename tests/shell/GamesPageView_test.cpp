@@ -148,6 +148,20 @@ TEST_F(GamesPageViewTest, TheFilterBarHidesRowsSaysHowManyAndTheCaptionStillCoun
     EXPECT_FALSE(List()->isColumnHidden(PingColumn));
 }
 
+TEST_F(GamesPageViewTest, JoiningAFriendShowsTheGamesPageSelectsTheServerAndAsksAsADoubleClickWould) {
+    Open();
+    w->PageControl1->setCurrentIndex(0);
+    List()->header()->sectionClicked(2);  // sorted by name: the line is not the list index
+    boxes.Answer = TMsgResult::No;
+    EXPECT_TRUE(w->JoinFriendGame("charlie"));
+    EXPECT_EQ(w->PageControl1->currentIndex(), 1);
+    EXPECT_EQ(Selected(), "charlie");
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, NotFormingQuestion);  // charlie is playing
+    EXPECT_FALSE(w->JoinFriendGame("nobody"));
+    EXPECT_EQ(boxes.Shown.size(), 1u);
+}
+
 TEST_F(GamesPageViewTest, TheFormingAlertRuleIsSetInTheSettingsDialogAndKeptAcrossStarts) {
     Open();
     QPointer<TfrmOptions> mark;

@@ -2,6 +2,7 @@
 // ageing steps and ping over real datagrams.
 #include "GamesPageFixture.h"
 #include "settings/MemoryRegistryKey.h"
+#include "tracker/FriendGame.h"
 #include "tracker/GameListView.h"
 #include "tracker/GamesViewSettings.h"
 
@@ -222,4 +223,20 @@ TEST_F(GamesPageTest, TheFormingAlertTellsOncePerServerAndFormingPhase) {
     page->FormingAlert.MinPlayers = {0, 0, 0, 0};
     Deliver(other, StatusReplyBytes("Bears", "", "M", 8, 9, 0));
     EXPECT_EQ(told.size(), 2u);
+}
+
+TEST_F(GamesPageTest, AFriendsLineNamesAServerFoundOnlyInEnabledLists) {
+    EXPECT_EQ(WentPlayServer("maverick went play to \"Say \"hi\" at noon\" at 21:04:05"), "Say \"hi\" at noon");
+    EXPECT_EQ(WentPlayServer("maverick went play to \"\" at 21:04:05"), "");
+    EXPECT_FALSE(WentPlayServer("<maverick> went play to \"x\" later"));
+    EXPECT_FALSE(WentPlayServer(" went play to \"x\" at 1"));
+
+    TUdpPeer other;
+    Deliver(server, StatusReplyBytes("Alpha", "", "M", 2, 9, 0));
+    Deliver(other, StatusReplyBytes("Bravo", "", "M", 2, 9, 0));
+    const TFoundServer found = FindServerByName(*page, "Bravo", {true, false, false, false});
+    EXPECT_EQ(found.GameType, gtFS);
+    EXPECT_EQ(found.Row, 1);
+    EXPECT_EQ(FindServerByName(*page, "Bravo", {false, true, true, true}).GameType, -1);
+    EXPECT_EQ(FindServerByName(*page, "bravo", {true, true, true, true}).GameType, -1);
 }
