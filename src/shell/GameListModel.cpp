@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QPixmap>
 
 TGameListModel::TGameListModel(TGameList& list, std::array<QIcon, 3> modeIcons, QObject* parent)
     : TGameListModel(list, 0, ownFavourites_, std::move(modeIcons), parent) {}
@@ -15,6 +16,9 @@ TGameListModel::TGameListModel(TGameList& list, int gameType, const TFavourites&
                                std::array<QIcon, 3> modeIcons, QObject* parent)
     : QAbstractTableModel(parent), list_(list), view_(list, gameType, favourites), icons_(std::move(modeIcons)) {
     Bind();
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    blank_ = QIcon(blank);
     ageing_.setInterval(1000);
     connect(&ageing_, &QTimer::timeout, this, [this] {
         if (view_.Count() > 0)
@@ -163,6 +167,10 @@ QVariant TGameListModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::ForegroundRole: return QBrush(QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text));
         case Qt::ToolTipRole: return QString("Offline: not answering");
+        case Qt::DecorationRole:
+            // An empty place for the mode icon: rows share one height, taken from the first.
+            if (column == 0) return blank_;
+            return {};
         }
         return {};
     }

@@ -55,6 +55,7 @@ private:
     TFavourites ownFavourites_;  // the empty set for a model made without any
     TGameListView view_;
     std::array<QIcon, 3> icons_;
+    QIcon blank_;
     bool held_ = false;
     bool pending_ = false;
     QTimer ageing_;  // repaints the ageing marks and tooltips as time passes

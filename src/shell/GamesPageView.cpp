@@ -50,10 +50,12 @@ void SizeColumns(QTreeView* v) {
     const QFontMetrics header(v->header()->font());
     const QFontMetrics rows(v->font());
     constexpr int padding = 10;
+    constexpr int sortArrow = 14;
     std::array<int, GameColumns.size()> width{};
     int total = 0;
     for (std::size_t c = 0; c < GameColumns.size(); ++c) {
-        int need = header.horizontalAdvance(Latin1(GameColumns[c].Caption)) + padding;
+        // Room for the sort arrow too, so that sorting never cuts a caption.
+        int need = header.horizontalAdvance(Latin1(GameColumns[c].Caption)) + padding + sortArrow;
         // The icon and the text each get the item's margins on both sides.
         if (c == 0) need = std::max(need, 16 + rows.horizontalAdvance("Debriefing") + 2 * padding);
         width[c] = std::max(GameColumns[c].Width, need);
