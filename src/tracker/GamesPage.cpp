@@ -245,5 +245,5 @@ TGameRow* TGamesPage::ApplyStatusReply(const TStatusReply& reply, const std::str
 void TGamesPage::Button2Click() {
     udp_.RemotePort = UDPCheckPort;
     udp_.RemoteHost = "127.0.0.1";
-    SendStatusQuery();
+    if (SendStatusQuery()) sentAt_[ServerKey("127.0.0.1", std::to_string(UDPCheckPort))] = std::chrono::steady_clock::now();
 }
