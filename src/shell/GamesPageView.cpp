@@ -4,12 +4,16 @@
 #include "tracker/GamesPage.h"
 #include "tracker/GameTypes.h"
 
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -31,7 +35,11 @@ QTreeView* MakeList(QWidget* parent, TGameListModel* model) {
     auto* header = v->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
-    header->setSectionsClickable(false);
+    // A click on a heading sorts; the page decides the order, the view only shows it.
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    v->setColumnHidden(PingColumn, true);
+    v->setContextMenuPolicy(Qt::CustomContextMenu);
     return v;
 }
 
@@ -42,15 +50,20 @@ void SizeColumns(QTreeView* v) {
     const QFontMetrics header(v->header()->font());
     const QFontMetrics rows(v->font());
     constexpr int padding = 10;
+    constexpr int sortArrow = 14;
     std::array<int, GameColumns.size()> width{};
     int total = 0;
     for (std::size_t c = 0; c < GameColumns.size(); ++c) {
-        int need = header.horizontalAdvance(Latin1(GameColumns[c].Caption)) + padding;
+        // Room for the sort arrow too, so that sorting never cuts a caption.
+        int need = header.horizontalAdvance(Latin1(GameColumns[c].Caption)) + padding + sortArrow;
         // The icon and the text each get the item's margins on both sides.
         if (c == 0) need = std::max(need, 16 + rows.horizontalAdvance("Debriefing") + 2 * padding);
         width[c] = std::max(GameColumns[c].Width, need);
         total += width[c];
     }
+    constexpr int pingWidth = 44;
+    v->header()->resizeSection(PingColumn, pingWidth);
+    if (!v->isColumnHidden(PingColumn)) total += pingWidth;
     constexpr int designedViewport = 785 - 4;
     const int over = total - designedViewport;
     if (over > 0) {
@@ -72,24 +85,64 @@ void MakeSmall(QPushButton* b) {
 }  // namespace
 
 TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons, QWidget* parent)
-    : QWidget(parent), anchors_(new TAnchors(this, QSize(GamesPageDesignedWidth, GamesPageDesignedHeight))) {
+    : QWidget(parent), page_(page), anchors_(new TAnchors(this, QSize(GamesPageDesignedWidth, GamesPageDesignedHeight))) {
+    page_.Favourites = &favourites_;
+
+    // The filter bar, above the lists.
+    filterText_ = new QLineEdit(this);
+    filterText_->setObjectName("edFilter");
+    filterText_->setPlaceholderText("Filter servers and missions");
+    filterText_->setClearButtonEnabled(true);
+    anchors_->Add(filterText_, QRect(4, 2, 200, 20), akLeft | akTop);
+    int x = 212;
+    auto check = [&](QCheckBox*& box, const char* name, const char* caption) {
+        box = new QCheckBox(caption, this);
+        box->setObjectName(name);
+        box->adjustSize();
+        anchors_->Add(box, QRect(x, 2, box->width(), 20), akLeft | akTop);
+        x += box->width() + 10;
+        connect(box, &QCheckBox::toggled, this, [this] { FilterChanged(); });
+    };
+    check(formingOnly_, "cbFormingOnly", "Forming only");
+    check(hideEmpty_, "cbHideEmpty", "Hide empty");
+    check(hidePassworded_, "cbHidePassworded", "Hide passworded");
+    check(showPing_, "cbShowPing", "Ping");
+    hidden_ = new QLabel(this);
+    hidden_->setObjectName("lbHidden");
+    hidden_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    anchors_->Add(hidden_, QRect(GamesPageDesignedWidth - 164, 2, 156, 20), akRight | akTop);
+    connect(filterText_, &QLineEdit::textChanged, this, [this] { FilterChanged(); });
+
     for (int i = 0; i < 4; ++i) {
         const auto& type = GameTypes[static_cast<std::size_t>(i)];
         auto* heading = new QLabel(Latin1(type.LabelCaption), this);
         heading->setObjectName(Latin1(type.Label));
         heading->adjustSize();
-        heading->move(8, 4);
+        heading->move(8, 4 + FilterBarHeight);
         heading->setVisible(false);
         headings_[static_cast<std::size_t>(i)] = heading;
 
-        auto* model = new TGameListModel(page.List(i), modeIcons, this);
+        auto* model = new TGameListModel(page.List(i), i, favourites_, modeIcons, this);
         auto* list = MakeList(this, model);
         SizeColumns(list);
         list->setObjectName(Latin1(type.List));
         list->setVisible(false);
-        anchors_->Add(list, QRect(4, 20, 785, 67), akLeft | akTop | akRight);
-        // Anywhere in the list, not only on a row: the selected row is the one joined.
+        anchors_->Add(list, QRect(4, 20 + FilterBarHeight, 785, 67), akLeft | akTop | akRight);
+        // Anywhere in the list, not only on a row: the selected row is the one joined. The
+        // viewport also tells when the pointer is over the lines.
         list->viewport()->installEventFilter(this);
+        list->installEventFilter(this);
+        connect(list->header(), &QHeaderView::sectionClicked, this, [this](int column) { HeadingClicked(column); });
+        connect(list, &QWidget::customContextMenuRequested, this, [this, i, list](QPoint pos) {
+            std::unique_ptr<QMenu> menu(ContextMenu(i, pos));
+            if (menu) menu->exec(list->viewport()->mapToGlobal(pos));
+        });
+        connect(model, &TGameListModel::Arranged, this, [this, list] {
+            // The selected server stays in sight wherever the arrangement put it.
+            const QModelIndexList rows = list->selectionModel()->selectedRows();
+            if (!rows.isEmpty()) list->scrollTo(rows.first(), QAbstractItemView::EnsureVisible);
+            ShowHidden();
+        });
         models_[static_cast<std::size_t>(i)] = model;
         lists_[static_cast<std::size_t>(i)] = list;
     }
@@ -112,12 +165,149 @@ TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons,
     udpCheck_->setVisible(false);
 }
 
+TGamesPageView::~TGamesPageView() { page_.Favourites = nullptr; }
+
 int TGamesPageView::SelectedRow(int gameType) const {
     const QModelIndexList rows = List(gameType)->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    if (rows.isEmpty()) return -1;
+    TGameListModel* model = Model(gameType);
+    const TGameRow* row = model->RowAt(rows.first().row());
+    return row ? model->List().IndexOf(*row) : -1;
+}
+
+void TGamesPageView::SelectRow(int gameType, int listIndex) {
+    TGameListModel* model = Model(gameType);
+    if (listIndex < 0 || listIndex >= model->List().Count()) return;
+    const int line = model->View().IndexOfRow(model->List().Row(listIndex));
+    if (line < 0) return;  // hidden by the filter
+    QTreeView* list = List(gameType);
+    const QModelIndex at = model->index(line, 0);
+    list->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list->scrollTo(at, QAbstractItemView::EnsureVisible);
+}
+
+void TGamesPageView::Changed() {
+    if (!applying_ && OnViewSettingsChange) OnViewSettingsChange();
+}
+
+void TGamesPageView::HeadingClicked(int column) {
+    // One order for all four lists, cycling as a click on the same heading repeats.
+    if (sortOrder_ == TSortOrder::Arrival || column != sortColumn_) {
+        sortColumn_ = column;
+        sortOrder_ = TSortOrder::Ascending;
+    } else if (sortOrder_ == TSortOrder::Ascending) {
+        sortOrder_ = TSortOrder::Descending;
+    } else {
+        sortColumn_ = -1;
+        sortOrder_ = TSortOrder::Arrival;
+    }
+    ApplySortToViews();
+    Changed();
+}
+
+void TGamesPageView::ApplySortToViews() {
+    for (std::size_t i = 0; i < 4; ++i) {
+        models_[i]->SetSort(sortColumn_, sortOrder_);
+        QHeaderView* header = lists_[i]->header();
+        header->setSortIndicatorShown(sortOrder_ != TSortOrder::Arrival);
+        if (sortOrder_ != TSortOrder::Arrival)
+            header->setSortIndicator(sortColumn_, sortOrder_ == TSortOrder::Ascending ? Qt::AscendingOrder
+                                                                                      : Qt::DescendingOrder);
+    }
+}
+
+void TGamesPageView::FilterChanged() {
+    const TGameFilter filter{filterText_->text().toLatin1().toStdString(), formingOnly_->isChecked(),
+                             hideEmpty_->isChecked(), hidePassworded_->isChecked()};
+    for (std::size_t i = 0; i < 4; ++i) {
+        models_[i]->SetFilter(filter);
+        lists_[i]->setColumnHidden(PingColumn, !showPing_->isChecked());
+        SizeColumns(lists_[i]);
+    }
+    ShowHidden();
+    Changed();
+}
+
+void TGamesPageView::ShowHidden() {
+    int hidden = 0;
+    for (auto* model : models_) hidden += model->View().Hidden();
+    hidden_->setText(hidden > 0 ? QString("%1 hidden by the filter").arg(hidden) : QString());
+}
+
+void TGamesPageView::ToggleFavourite(int gameType, const std::string& address, const std::string& port,
+                                     const std::string& name) {
+    if (!favourites_.Remove(gameType, address, port)) favourites_.Add({gameType, address, port, name});
+    for (auto* model : models_) model->Rearrange();
+    Changed();
+}
+
+QMenu* TGamesPageView::ContextMenu(int gameType, QPoint viewportPos) {
+    QTreeView* list = List(gameType);
+    const QModelIndex at = list->indexAt(viewportPos);
+    if (!at.isValid()) return nullptr;
+    list->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const TShownRow line = Model(gameType)->View().At(at.row());
+    const std::string address = line.Address(), port = line.Port();
+    const std::string name = line.Row ? line.Row->Server : line.Saved.Name;
+    auto* menu = new QMenu(list);
+    QAction* join = menu->addAction("Join");
+    join->setEnabled(line.Row != nullptr);
+    connect(join, &QAction::triggered, this, [this, gameType] {
+        if (OnListDoubleClick) OnListDoubleClick(gameType, SelectedRow(gameType));
+    });
+    connect(menu->addAction("Copy address"), &QAction::triggered, this, [address, port] {
+        QGuiApplication::clipboard()->setText(QString::fromLatin1((address + ":" + port).c_str()));
+    });
+    const bool favourite = favourites_.Contains(gameType, address, port);
+    connect(menu->addAction(favourite ? "Remove from favourites" : "Add to favourites"), &QAction::triggered, this,
+            [this, gameType, address, port, name] { ToggleFavourite(gameType, address, port, name); });
+    return menu;
+}
+
+TGamesViewSettings TGamesPageView::ViewSettings() const {
+    TGamesViewSettings view;
+    view.SortColumn = sortColumn_;
+    view.Order = sortOrder_;
+    view.Filter = {filterText_->text().toLatin1().toStdString(), formingOnly_->isChecked(), hideEmpty_->isChecked(),
+                   hidePassworded_->isChecked()};
+    view.ShowPing = showPing_->isChecked();
+    view.Favourites = favourites_.Text();
+    view.AlertPlayers = page_.FormingAlert.MinPlayers;
+    return view;
+}
+
+void TGamesPageView::ApplyViewSettings(const TGamesViewSettings& view) {
+    applying_ = true;
+    favourites_ = TFavourites::FromText(view.Favourites);
+    page_.FormingAlert.MinPlayers = view.AlertPlayers;
+    sortColumn_ = view.Order == TSortOrder::Arrival ? -1 : view.SortColumn;
+    sortOrder_ = sortColumn_ < 0 ? TSortOrder::Arrival : view.Order;
+    filterText_->setText(QString::fromLatin1(view.Filter.Text.c_str()));
+    formingOnly_->setChecked(view.Filter.FormingOnly);
+    hideEmpty_->setChecked(view.Filter.HideEmpty);
+    hidePassworded_->setChecked(view.Filter.HidePassworded);
+    showPing_->setChecked(view.ShowPing);
+    FilterChanged();
+    ApplySortToViews();
+    applying_ = false;
 }
 
 bool TGamesPageView::eventFilter(QObject* watched, QEvent* event) {
+    for (int i = 0; i < 4; ++i) {
+        QTreeView* list = lists_[static_cast<std::size_t>(i)];
+        // Rows never move under the pointer: while it is over the lines, refreshes change
+        // texts in place and the new order waits until it leaves.
+        if (watched == list->viewport() && event->type() == QEvent::Enter) Model(i)->SetHeld(true);
+        if (watched == list->viewport() && event->type() == QEvent::Leave) Model(i)->SetHeld(false);
+        if (watched == list && event->type() == QEvent::Hide) Model(i)->SetHeld(false);
+        if (watched == list && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                if (OnListDoubleClick) OnListDoubleClick(i, SelectedRow(i));
+                return true;
+            }
+        }
+    }
     if (event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         for (int i = 0; i < 4; ++i) {
@@ -142,10 +332,12 @@ void TGamesPageView::changeEvent(QEvent* event) {
 
 void TGamesPageView::ApplyLayout(const std::array<bool, 4>& enabled) {
     for (std::size_t i = 0; i < 4; ++i) slots_[i].Enabled = enabled[i];
-    if (!ApplyLayoutRule(height(), slots_)) return;
+    // The rule lays the lists out below the filter bar.
+    if (!ApplyLayoutRule(height() - FilterBarHeight, slots_)) return;
     for (std::size_t i = 0; i < 4; ++i) {
         if (!slots_[i].Enabled) continue;
-        headings_[i]->move(8, slots_[i].HeadingTop);
-        anchors_->SetDesignedVertical(lists_[i], slots_[i].ListTop, std::max(0, slots_[i].ListHeight));
+        headings_[i]->move(8, slots_[i].HeadingTop + FilterBarHeight);
+        anchors_->SetDesignedVertical(lists_[i], slots_[i].ListTop + FilterBarHeight,
+                                      std::max(0, slots_[i].ListHeight));
     }
 }

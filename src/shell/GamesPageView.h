@@ -5,7 +5,13 @@
 #include "shell/GameListModel.h"
 #include "shell/LayoutRule.h"
 
+#include "tracker/Favourites.h"
+#include "tracker/GamesViewSettings.h"
+
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
 #include <QWidget>
@@ -18,12 +24,15 @@ class TGamesPage;
 // The games page's client area as designed; the control positions are given in it.
 inline constexpr int GamesPageDesignedWidth = 795;
 inline constexpr int GamesPageDesignedHeight = 360;
+// The filter bar above the lists takes this much of the page's height.
+inline constexpr int FilterBarHeight = 24;
 
 class TGamesPageView : public QWidget {
     Q_OBJECT
 public:
     // The page must outlive the view: the models take its lists' row events.
     TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons, QWidget* parent = nullptr);
+    ~TGamesPageView() override;
 
     // Indexed in code order: FreeSpace 2, Beyond the Red Line Demo, Wing Commander Saga, Starfox.
     QLabel* Heading(int gameType) const { return headings_[static_cast<std::size_t>(gameType)]; }
@@ -35,17 +44,60 @@ public:
     // The layout rule over the page's current height for the given enabled games.
     void ApplyLayout(const std::array<bool, 4>& enabled);
 
-    // The index of the list's selected row; -1 for none.
+    // The list index of the selected row (not its line, which sorting moves); -1 for none or
+    // for an offline favourite.
     int SelectedRow(int gameType) const;
+    // Selects the line of a list row and brings it into sight.
+    void SelectRow(int gameType, int listIndex);
+    TGameListModel* Model(int gameType) const { return models_[static_cast<std::size_t>(gameType)]; }
 
-    // A double click anywhere in one of the lists, with its selected row (-1 for none).
+    // A double click anywhere in one of the lists, Enter on it or "Join" from its menu, with
+    // its selected row (-1 for none).
     std::function<void(int gameType, int selectedRow)> OnListDoubleClick;
+
+    // The filter bar.
+    QLineEdit* FilterText() const { return filterText_; }
+    QCheckBox* FormingOnly() const { return formingOnly_; }
+    QCheckBox* HideEmpty() const { return hideEmpty_; }
+    QCheckBox* HidePassworded() const { return hidePassworded_; }
+    QCheckBox* ShowPing() const { return showPing_; }
+    QLabel* HiddenLabel() const { return hidden_; }
+
+    // The right-click menu of a list for the line at a position of its viewport; null over
+    // no line. The caller owns it (exec() it or inspect it).
+    QMenu* ContextMenu(int gameType, QPoint viewportPos);
+    // "Copy address" of the menu puts ADDRESS:PORT here as well as on the clipboard.
+    const TFavourites& Favourites() const { return favourites_; }
+
+    // The arrangement as the settings keep it, and applying one read from them.
+    TGamesViewSettings ViewSettings() const;
+    void ApplyViewSettings(const TGamesViewSettings& view);
+    // The user changed the arrangement or the favourites: time to save.
+    std::function<void()> OnViewSettingsChange;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    void HeadingClicked(int column);
+    void FilterChanged();
+    void ShowHidden();
+    void ToggleFavourite(int gameType, const std::string& address, const std::string& port, const std::string& name);
+    void ApplySortToViews();
+    void Changed();
+
+    TGamesPage& page_;
+    TFavourites favourites_;
+    int sortColumn_ = -1;
+    TSortOrder sortOrder_ = TSortOrder::Arrival;
+    bool applying_ = false;
+    QLineEdit* filterText_;
+    QCheckBox* formingOnly_;
+    QCheckBox* hideEmpty_;
+    QCheckBox* hidePassworded_;
+    QCheckBox* showPing_;
+    QLabel* hidden_;
     TAnchors* anchors_;
     std::array<QLabel*, 4> headings_{};
     std::array<QTreeView*, 4> lists_{};

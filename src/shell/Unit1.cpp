@@ -10,6 +10,7 @@
 #include "shell/GamesPageView.h"
 #include "shell/Icons.h"
 #include "shell/TrayActions.h"
+#include "tracker/FriendGame.h"
 #include "tracker/GameTypes.h"
 
 #include <QCloseEvent>
@@ -148,6 +149,10 @@ void TCorvaneGVMF::BuildControls() {
     tsGames->OnListDoubleClick = [this](int gameType, int selectedRow) {
         Guarded([&] { join_->lvGamesDblClick(games_->List(gameType), selectedRow); });
     };
+    games_->OnFormingAlert = [this](TGamesPage&, int, const TGameRow&) { NotifyUserMessage(); };
+    tsGames->OnViewSettingsChange = [this] {
+        Guarded([this] { SaveGamesView(settingsKey_, tsGames->ViewSettings()); });
+    };
 }
 
 void TCorvaneGVMF::BindChatPage() {
@@ -230,6 +235,8 @@ void TCorvaneGVMF::RunStartupSteps() {
         events.OnValueLoaded = [this](const std::string& name) { ValueLoaded(name); };
         events.OnProblem = [this](const std::string& problem) { ApplicationException(problem); };
         LoadSettings(settingsKey_, Settings, Names, Random, events);
+        // The games page's arrangement lives beside the settings, as values of its own.
+        tsGames->ApplyViewSettings(LoadGamesView(settingsKey_));
 
         // 9. Developer mode.
         if (FindSwitch(options_.Args, "-developer") != -1) {
@@ -282,6 +289,15 @@ std::array<bool, 4> TCorvaneGVMF::EnabledGames() const {
 void TCorvaneGVMF::ShowRefreshState() {
     tsGames->Label1()->setVisible(refresh_->LabelVisible());
     tsGames->Button1()->setEnabled(refresh_->ButtonEnabled());
+}
+
+bool TCorvaneGVMF::JoinFriendGame(const std::string& serverName) {
+    PageControl1->setCurrentIndex(1);
+    const TFoundServer found = FindServerByName(*games_, serverName, EnabledGames());
+    if (found.GameType < 0) return false;
+    tsGames->SelectRow(found.GameType, found.Row);
+    Guarded([&] { join_->lvGamesDblClick(games_->List(found.GameType), found.Row); });
+    return true;
 }
 
 void TCorvaneGVMF::ShowEnabledGames() {

@@ -90,6 +90,9 @@ public:
     void tmRefreshGamesTimer() { refresh_->tmRefreshGamesTimer(); }
     // Shows and hides the headings (and, on the games page, the lists) to match the settings.
     void ShowEnabledGames();
+    // "Join my friend": shows the games page, selects the row of the server named so (in the
+    // enabled lists) and joins it as a double-click would. False when no row has that name.
+    bool JoinFriendGame(const std::string& serverName);
 
     // SIGTERM and SIGINT: leave at once, without the question: chat disconnected, nothing
     // written, the run loop ended.

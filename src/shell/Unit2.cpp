@@ -2,8 +2,11 @@
 #include "shell/Unit2.h"
 
 #include "settings/OptionsApply.h"
+#include "shell/GamesPageView.h"
 #include "shell/QtMessageBoxes.h"
 #include "shell/Unit1.h"
+#include "tracker/GameTypes.h"
+#include "tracker/GamesViewSettings.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -16,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
 
@@ -223,6 +227,23 @@ void TfrmOptions::BuildControls() {
     connect(cbSoundUserMessage, &QCheckBox::toggled, this, [this] { Guarded([this] { PlaySoundClick(); }); });
     connect(btnSelectSound, &QPushButton::clicked, this, [this] { Guarded([this] { SelectSoundClick(); }); });
 
+    auto* forming = new QGroupBox("Tell me when a game is forming with at least N players", notifications);
+    forming->setGeometry(0, 192, 393, 73);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int x = 8 + static_cast<int>(i % 2) * 192, y = 20 + static_cast<int>(i / 2) * 24;
+        cbFormingAlert[i] = Place(new QCheckBox(QString::fromLatin1(GameTypes[i].Game.data(),
+                                                                     static_cast<qsizetype>(GameTypes[i].Game.size())),
+                                                forming),
+                                  x, y, 124, 17);
+        cbFormingAlert[i]->setToolTip(cbFormingAlert[i]->text());
+        seFormingAlert[i] = new QSpinBox(forming);
+        seFormingAlert[i]->setGeometry(x + 128, y - 2, 52, 21);
+        seFormingAlert[i]->setRange(1, MaxAlertPlayers);
+        seFormingAlert[i]->setValue(4);
+        connect(cbFormingAlert[i], &QCheckBox::toggled, this, onChange);
+        connect(seFormingAlert[i], &QSpinBox::valueChanged, this, onChange);
+    }
+
     auto* shortcuts = new QWidget;
     PageControl1->addTab(shortcuts, "Shortcuts");
     for (int i = 0; i < 10; ++i) {
@@ -271,6 +292,13 @@ void TfrmOptions::FormCreate() {
                                                               &s.Shortcut9, &s.Shortcut0};
     for (std::size_t i = 0; i < 10; ++i) lbeShortcut[i]->setText(Local(*shortcutTexts[i]));
     edSoundPathUserMessage->setText(Local(s.SoundPathUserMessage));
+    if (owner_.tsGames) {
+        const auto alerts = owner_.tsGames->ViewSettings().AlertPlayers;
+        for (std::size_t i = 0; i < 4; ++i) {
+            cbFormingAlert[i]->setChecked(alerts[i] > 0);
+            if (alerts[i] > 0) seFormingAlert[i]->setValue(alerts[i]);
+        }
+    }
     btnApply->setEnabled(false);
 }
 
@@ -387,10 +415,21 @@ void TfrmOptions::RunRules(const std::function<void(TOptionsApplyTargets&, const
     rules(targets, events);
 }
 
+void TfrmOptions::SaveFormingAlerts() {
+    if (!owner_.tsGames) return;
+    TGamesViewSettings view = owner_.tsGames->ViewSettings();
+    for (std::size_t i = 0; i < 4; ++i)
+        view.AlertPlayers[i] = cbFormingAlert[i]->isChecked() ? seFormingAlert[i]->value() : 0;
+    if (view == owner_.tsGames->ViewSettings()) return;
+    owner_.tsGames->ApplyViewSettings(view);
+    Guarded([&] { SaveGamesView(owner_.SettingsKey(), view); });
+}
+
 void TfrmOptions::btnApplyClick() {
     RunRules([this](TOptionsApplyTargets& targets, const TSettingsEvents& events) {
         ApplyOptions(owner_.Settings, owner_.SettingsKey(), Values(), targets, events);
     });
+    SaveFormingAlerts();
 }
 
 void TfrmOptions::btnOKClick() {
@@ -398,7 +437,9 @@ void TfrmOptions::btnOKClick() {
     RunRules([&](TOptionsApplyTargets& targets, const TSettingsEvents& events) {
         mayClose = ConfirmOptions(owner_.Settings, owner_.SettingsKey(), Values(), targets, events);
     });
-    if (mayClose) close();
+    if (!mayClose) return;
+    SaveFormingAlerts();
+    close();
 }
 
 void TfrmOptions::btnCancelClick() { close(); }

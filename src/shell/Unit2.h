@@ -16,6 +16,7 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class TCorvaneGVMF;
 class TOptionsApplyTargets;
@@ -82,6 +83,9 @@ public:
     QLineEdit* edSoundPathUserMessage = nullptr;
     QPushButton* btnSelectSound = nullptr;
     QCheckBox* cbDesktopNotification = nullptr;
+    // "Tell me when a game is forming with at least N players", per game type in code order.
+    std::array<QCheckBox*, 4> cbFormingAlert{};
+    std::array<QSpinBox*, 4> seFormingAlert{};
     // Shortcuts: Control+1 ... Control+9, Control+0 in this order.
     std::array<QLineEdit*, 10> lbeShortcut{};
 
@@ -92,6 +96,8 @@ private:
     // Runs Apply's or OK's rules with this dialog, the main window and the user as targets.
     void RunRules(const std::function<void(TOptionsApplyTargets&, const TSettingsEvents&)>& rules);
     std::optional<QString> Choose(const TFileChoice& choice);
+    // The forming alert rule is kept with the games page's own values.
+    void SaveFormingAlerts();
 
     TCorvaneGVMF& owner_;
     QString lastFolder_;

@@ -1,6 +1,7 @@
 // TGameRow and TGameList: one game list, its rows in shown order and an index by server.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,10 +27,17 @@ public:
     std::string Campaign;
     // Hidden: status queries sent since the last reply, "0", "1" or "2".
     std::string Miss;
+    // Milliseconds from the query to the reply last read; -1 until one is measured.
+    int PingMs = -1;
+    // When the last reply was read and the last sweep query left; zero until then.
+    std::chrono::steady_clock::time_point LastHeard{};
+    std::chrono::steady_clock::time_point LastQuery{};
 
     // Hidden identity; set through TGameList::SetServer, which keeps the index right.
     const std::string& Address() const { return address_; }
     const std::string& Port() const { return port_; }
+    // Grows with each row appended to a list: the arrival order.
+    std::uint64_t Arrival() const { return seq_; }
 
 private:
     friend class TGameList;

@@ -94,6 +94,8 @@ int TGamesPage::arModTypesFindServer(const std::string& address, const std::stri
 
 TGameList& TGamesPage::ListForServer(const std::string& address, const std::string& port) {
     const int r = arModTypesFindServer(address, port);
+    if (r < 0 && Favourites)
+        if (const TFavourite* f = Favourites->Find(address, port)) return lists_[static_cast<std::size_t>(f->GameType)];
     if (r < 0) return lists_[gtFS];
     const std::string code = modTypes_.GetCell(r, 2);
     if (code == "1") return lists_[gtBtRL];
@@ -162,6 +164,7 @@ void TGamesPage::RefreshListServers(TGameList& list) {
 }
 
 bool TGamesPage::SendQueued(const TQueuedQuery& query) {
+    const auto now = std::chrono::steady_clock::now();
     if (query.List >= 0) {
         TGameList& list = lists_.at(static_cast<std::size_t>(query.List));
         TGameRow* row = list.Find(query.Address, query.Port);
@@ -174,19 +177,29 @@ bool TGamesPage::SendQueued(const TQueuedQuery& query) {
         } else if (row->Miss == "2") {
             list.Delete(list.IndexOf(*row));
             lvGamesDeletion(list);
+            row = nullptr;
         }
+        if (row) row->LastQuery = now;
     }
     udp_.RemoteHost = query.Address;
     udp_.RemotePort = PortValue(query.Port);
-    return SendStatusQuery();
+    if (!SendStatusQuery()) return false;
+    if (sentAt_.size() >= static_cast<std::size_t>(MaxModTypes)) sentAt_.clear();
+    sentAt_[ServerKey(query.Address, query.Port)] = now;
+    return true;
 }
 
 void TGamesPage::tmRefreshUDPTimer() {
     if (loop_.Terminated()) return;
     for (TGameList& l : lists_) RefreshListServers(l);
+    if (!Favourites) return;
+    for (const TFavourite& f : Favourites->All())
+        if (!FindServerInLists(f.Address, f.Port)) queries_->Queue({f.Address, f.Port, -1, 0});
 }
 
 void TGamesPage::NMUDP1DataReceived(TNMUDP& sender, int numberBytes, const std::string& fromIP, int port) {
+    // Taken before anything else runs, so the ping is the reply's, not the handler's.
+    receivedAt_ = std::chrono::steady_clock::now();
     queries_->Received();
     if (numberBytes < 0) return;
     std::string bytes;
@@ -196,6 +209,7 @@ void TGamesPage::NMUDP1DataReceived(TNMUDP& sender, int numberBytes, const std::
         return;
     }
     if (auto reply = ParseStatusReply(bytes)) ApplyStatusReply(*reply, fromIP, port);
+    receivedAt_ = {};
 }
 
 TGameRow* TGamesPage::ApplyStatusReply(const TStatusReply& reply, const std::string& fromIP, int port) {
@@ -211,14 +225,25 @@ TGameRow* TGamesPage::ApplyStatusReply(const TStatusReply& reply, const std::str
     row->Players = std::to_string(reply.Players);
     row->Mission = MissionText(reply);
     row->Miss = "0";
+    const auto heard = receivedAt_ == std::chrono::steady_clock::time_point{} ? std::chrono::steady_clock::now()
+                                                                               : receivedAt_;
+    row->LastHeard = heard;
+    if (auto sent = sentAt_.find(ServerKey(fromIP, portText)); sent != sentAt_.end()) {
+        row->PingMs = std::max(0, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      heard - sent->second).count()));
+        sentAt_.erase(sent);
+    }
+    if (Favourites) Favourites->Rename(fromIP, portText, reply.ServerName);
     ::SetGameType(reply.State, row);
     ::SetHostType(reply.Flags, row);
     list.Changed(*row);
+    const int gameType = GameTypeOf(list);
+    if (FormingAlert.Check(gameType, *row) && OnFormingAlert) OnFormingAlert(*this, gameType, *row);
     return row;
 }
 
 void TGamesPage::Button2Click() {
     udp_.RemotePort = UDPCheckPort;
     udp_.RemoteHost = "127.0.0.1";
-    SendStatusQuery();
+    if (SendStatusQuery()) sentAt_[ServerKey("127.0.0.1", std::to_string(UDPCheckPort))] = std::chrono::steady_clock::now();
 }

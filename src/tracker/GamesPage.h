@@ -4,11 +4,14 @@
 #include "net/NMUDP.h"
 #include "net/Timer.h"
 #include "tracker/AdvArray.h"
+#include "tracker/Favourites.h"
+#include "tracker/FormingAlert.h"
 #include "tracker/GameList.h"
 #include "tracker/StatusQueries.h"
 #include "tracker/StatusReply.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -44,6 +47,12 @@ public:
     bool BtRLEnabled = false;
     bool WCSEnabled = false;
     bool StarfoxEnabled = false;
+    // The user's favourites, when the shell keeps any: each sweep also asks those not listed,
+    // so that one that went silent comes back when it answers again. Must outlive the page.
+    TFavourites* Favourites = nullptr;
+    // The forming alert rule, looked at on each reply; OnFormingAlert tells the user.
+    TFormingAlert FormingAlert;
+    std::function<void(TGamesPage& sender, int gameType, const TGameRow& row)> OnFormingAlert;
 
     TGameList& List(int gameType) { return lists_.at(static_cast<std::size_t>(gameType)); }
     const TGameList& List(int gameType) const { return lists_.at(static_cast<std::size_t>(gameType)); }
@@ -109,5 +118,8 @@ private:
     std::unordered_map<std::string, int> modTypesIndex_;  // ServerKey -> arModTypes row
     std::string caption_ = "Corvane Games";
     TTimer tmRefreshUDP_;
+    // When the last query to each server left, for its ping; bounded like arModTypes.
+    std::unordered_map<std::string, std::chrono::steady_clock::time_point> sentAt_;
+    std::chrono::steady_clock::time_point receivedAt_{};
     std::unique_ptr<TStatusQueries> queries_;  // last: its sends reach into the lists
 };

@@ -284,31 +284,33 @@ TEST_F(MainWindowTest, LayoutRulePlacesHeadingsAndListsInThePage) {
     Make();
     w->show();
     w->PageControl1->setCurrentIndex(1);
-    w->tsGames->resize(w->tsGames->width(), 360);
+    // The filter bar takes its height above the lists; the rule lays them out below it.
+    w->tsGames->resize(w->tsGames->width(), 360 + FilterBarHeight);
     w->FormResize();
     const int headings[] = {4, 89, 174, 259};
     const int lists[] = {20, 105, 190, 275};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(w->tsGames->Heading(i)->y(), headings[i]) << i;
+        EXPECT_EQ(w->tsGames->Heading(i)->y(), headings[i] + FilterBarHeight) << i;
         EXPECT_EQ(w->tsGames->Heading(i)->x(), 8) << i;
-        EXPECT_EQ(w->tsGames->List(i)->geometry(), QRect(4, lists[i], w->tsGames->width() - 10, 67)) << i;
+        EXPECT_EQ(w->tsGames->List(i)->geometry(), QRect(4, lists[i] + FilterBarHeight, w->tsGames->width() - 10, 67)) << i;
     }
 
     // A larger window: the rule follows the page's new height, the lists its width.
     w->resize(1000, 600);
     ASSERT_TRUE(Pump([&] { return w->tsGames->height() > 400; }));
-    const int h = (w->tsGames->height() - 26) / 4 - 16;
-    EXPECT_EQ(w->tsGames->List(3)->geometry(), QRect(4, 4 + 3 * (16 + h + 2) + 16, w->tsGames->width() - 10, h));
+    const int h = (w->tsGames->height() - FilterBarHeight - 26) / 4 - 16;
+    EXPECT_EQ(w->tsGames->List(3)->geometry(), QRect(4, FilterBarHeight + 4 + 3 * (16 + h + 2) + 16, w->tsGames->width() - 10, h));
 }
 
 TEST_F(MainWindowTest, LayoutRuleWithOnlyFreeSpaceOrOnlyStarfox) {
     EnableGames(true, false, false, false);
     Make();
     w->show();
-    w->tsGames->resize(w->tsGames->width(), 360);
+    // The filter bar takes its height above the lists; the rule lays them out below it.
+    w->tsGames->resize(w->tsGames->width(), 360 + FilterBarHeight);
     w->FormResize();
-    EXPECT_EQ(w->tsGames->Heading(0)->y(), 4);
-    EXPECT_EQ(w->tsGames->List(0)->y(), 20);
+    EXPECT_EQ(w->tsGames->Heading(0)->y(), FilterBarHeight + 4);
+    EXPECT_EQ(w->tsGames->List(0)->y(), FilterBarHeight + 20);
     EXPECT_EQ(w->tsGames->List(0)->height(), 318);
 
     w.reset();
@@ -316,10 +318,11 @@ TEST_F(MainWindowTest, LayoutRuleWithOnlyFreeSpaceOrOnlyStarfox) {
     Make();
     w->show();
     w->PageControl1->setCurrentIndex(1);
-    w->tsGames->resize(w->tsGames->width(), 360);
+    // The filter bar takes its height above the lists; the rule lays them out below it.
+    w->tsGames->resize(w->tsGames->width(), 360 + FilterBarHeight);
     w->FormResize();
-    EXPECT_EQ(w->tsGames->Heading(3)->y(), 4);
-    EXPECT_EQ(w->tsGames->List(3)->y(), 20);
+    EXPECT_EQ(w->tsGames->Heading(3)->y(), FilterBarHeight + 4);
+    EXPECT_EQ(w->tsGames->List(3)->y(), FilterBarHeight + 20);
     EXPECT_EQ(w->tsGames->List(3)->height(), 318);
     EXPECT_TRUE(w->tsGames->List(3)->isVisible());
     EXPECT_FALSE(w->tsGames->Heading(0)->isVisible());

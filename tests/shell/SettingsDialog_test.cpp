@@ -93,7 +93,7 @@ TEST_F(SettingsDialogTest, UncheckingAGameGreysItAndApplyHidesItsListAndLaysOutT
     Make();
     w->show();
     w->PageControl1->setCurrentIndex(1);
-    w->tsGames->resize(w->tsGames->width(), 360);
+    w->tsGames->resize(w->tsGames->width(), 360 + FilterBarHeight);  // the rule lays out below the filter bar
     w->FormResize();
     ASSERT_TRUE(w->tsGames->List(0)->isVisible());
     ASSERT_EQ(w->tsGames->List(0)->height(), 151);  // two games share the page
@@ -112,7 +112,7 @@ TEST_F(SettingsDialogTest, UncheckingAGameGreysItAndApplyHidesItsListAndLaysOutT
     EXPECT_EQ(key.StoredValue("WCSEnabled")->Number, 0u);
     EXPECT_FALSE(w->tsGames->Heading(2)->isVisible());
     EXPECT_FALSE(w->tsGames->List(2)->isVisible());
-    EXPECT_EQ(w->tsGames->List(0)->geometry().top(), 20);
+    EXPECT_EQ(w->tsGames->List(0)->geometry().top(), FilterBarHeight + 20);
     EXPECT_EQ(w->tsGames->List(0)->height(), 318);  // FreeSpace 2 alone takes the page
     EXPECT_TRUE(d.isVisible());
 }
