@@ -220,7 +220,7 @@ void TfrmOptions::BuildControls() {
     btnSelectSound = new QPushButton("...", userMessage);
     btnSelectSound->setGeometry(360, 64, 27, 21);
     cbDesktopNotification = Place(
-        new QCheckBox("Desktop notification of private messages and highlights", notifications), 8, 192, 369, 17);
+        new QCheckBox("Desktop notification of private messages and highlights", notifications), 8, 186, 369, 17);
     for (QRadioButton* rb : {rbAlways, rbOnlyMinimized}) connect(rb, &QRadioButton::toggled, this, onChange);
     connect(cbNotificationUserMessage, &QCheckBox::toggled, this, onChange);
     connect(cbDesktopNotification, &QCheckBox::toggled, this, onChange);
@@ -228,7 +228,7 @@ void TfrmOptions::BuildControls() {
     connect(btnSelectSound, &QPushButton::clicked, this, [this] { Guarded([this] { SelectSoundClick(); }); });
 
     auto* forming = new QGroupBox("Tell me when a game is forming with at least N players", notifications);
-    forming->setGeometry(0, 192, 393, 73);
+    forming->setGeometry(0, 212, 393, 73);
     for (std::size_t i = 0; i < 4; ++i) {
         const int x = 8 + static_cast<int>(i % 2) * 192, y = 20 + static_cast<int>(i / 2) * 24;
         cbFormingAlert[i] = Place(new QCheckBox(QString::fromLatin1(GameTypes[i].Game.data(),
