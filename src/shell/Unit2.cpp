@@ -228,16 +228,17 @@ void TfrmOptions::BuildControls() {
     connect(btnSelectSound, &QPushButton::clicked, this, [this] { Guarded([this] { SelectSoundClick(); }); });
 
     auto* forming = new QGroupBox("Tell me when a game is forming with at least N players", notifications);
-    forming->setGeometry(0, 212, 393, 73);
+    forming->setGeometry(0, 208, 393, 112);
     for (std::size_t i = 0; i < 4; ++i) {
-        const int x = 8 + static_cast<int>(i % 2) * 192, y = 20 + static_cast<int>(i / 2) * 24;
+        // One row a game: the full names do not fit two to a row.
+        const int x = 8, y = 20 + static_cast<int>(i) * 22;
         cbFormingAlert[i] = Place(new QCheckBox(QString::fromLatin1(GameTypes[i].Game.data(),
                                                                      static_cast<qsizetype>(GameTypes[i].Game.size())),
                                                 forming),
-                                  x, y, 124, 17);
+                                  x, y, 280, 17);
         cbFormingAlert[i]->setToolTip(cbFormingAlert[i]->text());
         seFormingAlert[i] = new QSpinBox(forming);
-        seFormingAlert[i]->setGeometry(x + 128, y - 2, 52, 21);
+        seFormingAlert[i]->setGeometry(328, y - 2, 52, 21);
         seFormingAlert[i]->setRange(1, MaxAlertPlayers);
         seFormingAlert[i]->setValue(4);
         connect(cbFormingAlert[i], &QCheckBox::toggled, this, onChange);
