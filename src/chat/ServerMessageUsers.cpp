@@ -95,9 +95,14 @@ void TServerMessages::Nick(const std::string& oldNick, const std::vector<std::st
     const std::string& newNick = p.at(0);
     if (oldNick == settings_.Nickname) settings_.Nickname = newNick;
     const int row = conversations_.FindRow(oldNick);
-    if (row >= 0) conversations_.Row(row).Name = newNick;
-    const int tab = conversations_.FindChatTab(oldNick);
-    if (tab >= 0) conversations_.SetTabLabel(tab, newNick);
+    const int taken = conversations_.FindRow(newNick);
+    // A talk already open under the new name keeps it: two rows of one name would split its
+    // lines between two views, and only the first could ever be found again.
+    if (row >= 0 && (taken < 0 || taken == row)) {
+        conversations_.Row(row).Name = newNick;
+        const int tab = conversations_.FindChatTab(oldNick);
+        if (tab >= 0) conversations_.SetTabLabel(tab, newNick);
+    }
 
     const std::string line = oldNick + " changed nick to " + newNick;
     for (int i = 0; i < conversations_.RowCount(); ++i) {

@@ -155,6 +155,20 @@ TEST_F(ServerMessageTest, APongIsMeasuredFromTheLastPingIntoTheSelectedTab) {
     EXPECT_EQ(ElapsedSecondsText(0, 120'049, 10'000), "12.0");
 }
 
+TEST_F(ServerMessageTest, ANickOntoAnOpenTalkLeavesBothTalksApart) {
+    client.DataArrived(":bob!~b@h PRIVMSG alice :psst\r\n:carl!~c@h PRIVMSG alice :hey\r\n");
+    client.DataArrived(":bob!~b@h NICK :Carl\r\n");
+    ASSERT_EQ(chat.RowCount(), 2);
+    EXPECT_EQ(chat.Row(0).Name, "bob");
+    EXPECT_EQ(chat.Row(1).Name, "carl");
+    EXPECT_EQ(page.Tabs, (Texts{"<Server>", "bob", "carl"}));
+
+    // A change of letter case alone still renames.
+    client.DataArrived(":carl!~c@h NICK :Carl\r\n");
+    EXPECT_EQ(chat.Row(1).Name, "Carl");
+    EXPECT_EQ(page.Tabs, (Texts{"<Server>", "bob", "Carl"}));
+}
+
 TEST_F(ServerMessageTest, ALineMissingAParameterIsDroppedAlone) {
     client.DataArrived(":irc.test 353 alice =\r\nJOIN\r\n:irc.test 001\r\n:irc.test 372 alice :- next\r\n");
     EXPECT_EQ(page.Server.Texts(), (Texts{"- next"}));
