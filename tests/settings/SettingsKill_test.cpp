@@ -106,16 +106,29 @@ TEST(SettingsFile, AWriterKilledAThousandTimesLeavesOldOrNewValuesNeverAMix) {
 
     int seenA = 0, seenB = 0;
     for (int round = 0; round < 1000; ++round) {
+        int started[2];
+        ASSERT_EQ(::pipe(started), 0);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // The writer alternates the two records until it is killed.
+            // The writer alternates the two records until it is killed. It says when its first
+            // save is done: a slow start (a sanitizer build forks slowly) must not let every
+            // kill land before anything was written.
             try {
-                for (int i = round;; ++i) Save(file, i % 2 ? a : b);
+                ::close(started[0]);
+                for (int i = round;; ++i) {
+                    Save(file, i % 2 ? a : b);
+                    if (i == round && ::write(started[1], "x", 1) != 1) ::_exit(4);
+                }
             } catch (...) {
                 ::_exit(3);
             }
         }
+        ::close(started[1]);
+        char ready = 0;
+        const bool wrote = ::read(started[0], &ready, 1) == 1;
+        ::close(started[0]);
+        ASSERT_TRUE(wrote) << "the writer ended before its first save in round " << round;
         ::usleep(static_cast<useconds_t>(delay(rng)));
         ::kill(child, SIGKILL);
         int status = 0;
