@@ -1,5 +1,5 @@
 // The input line typed into, against a real ngircd with a second client listening in the lobby.
-#include "shell/ChatPage.h"
+#include "ChatPageFixture.h"
 
 #include "chat/NgircdServer.h"
 #include "shell/ChatView.h"
@@ -27,22 +27,11 @@ std::ostream& operator<<(std::ostream& out, const TReceived& r) {
     return out << testing::PrintToString(r.From + " -> " + r.Target + ": " + r.Text);
 }
 
-class ChatPageInputTest : public ::testing::Test {
+class ChatPageInputTest : public TChatPageFixture {
 protected:
-    ChatPageInputTest() {
-        client.resize(803, 388);
-        strip->addTab("<Server>");
-        strip->setGeometry(7, 32, 785, strip->sizeHint().height());
-        server->setGeometry(8, 56, 785, 281);
-        edit->setGeometry(4, 350, 642, 25);
-        button->setGeometry(653, 350, 136, 25);
-        settings.Nickname = "Ann";
-        settings.FullName = "Tester";
-        settings.Shortcut3 = "/me is away";
-        client.show();
-    }
+    ChatPageInputTest() { settings.Shortcut3 = "/me is away"; }
+    ~ChatPageInputTest() override { page.reset(); }
 
-    bool Pump(const std::function<bool()>& pred, int ms = 5000) { return testing_support::WaitFor(loop, pred, ms); }
     void Say(const QString& text) {
         QTest::keyClicks(edit, text);
         QTest::keyClick(edit, Qt::Key_Return);
@@ -54,22 +43,8 @@ protected:
         return c.charFormat().fontWeight() == QFont::Bold;
     }
 
-    int argc = 1;
-    char arg0[8] = "test";
-    char* argv[2] = {arg0, nullptr};
-    QApplication app{argc, argv};
-    TQtEventLoop loop;
     TNgircdServer ngircd;
-    TIRCCli irc{loop};
     TIRCCli bob{loop};
-    QWidget client;
-    QTabBar* strip = new QTabBar(&client);
-    TChatView* server = new TChatView(&client);
-    QLineEdit* edit = new QLineEdit(&client);
-    QPushButton* button = new QPushButton("Connect", &client);
-    TSettings settings;
-    TRandomGenerator random;
-    std::unique_ptr<TChatPage> page;
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The chat page's widgets bound to the chat logic: the connect button through a real ngircd
 // session, tab clicks, the user-list double-click, the strip's "Close" and link clicks.
-#include "shell/ChatPage.h"
+#include "ChatPageFixture.h"
 
 #include "chat/NgircdServer.h"
 #include "shell/ChatView.h"
@@ -29,44 +29,16 @@ QStringList Items(QListWidget* list) {
     return out;
 }
 
-class ChatPageTest : public ::testing::Test {
+class ChatPageTest : public TChatPageFixture {
 protected:
-    ChatPageTest() {
-        client.resize(803, 388);
-        strip->addTab("<Server>");
-        strip->setGeometry(7, 32, 785, strip->sizeHint().height());
-        server->setGeometry(8, 56, 785, 281);
-        edit->setGeometry(4, 350, 642, 25);
-        button->setGeometry(653, 350, 136, 25);
-        settings.Nickname = "Ann";
-        settings.FullName = "Tester";
-        client.show();
-    }
-
     void MakePage(const std::string& port) {
         page = std::make_unique<TChatPage>(
             TChatControls{&client, QSize(803, 388), strip, server, edit, button, [this] { return chatActive; }, {}},
             irc, settings, random, "127.0.0.1", port, &opener);
     }
 
-    bool Pump(const std::function<bool()>& pred, int ms = 5000) { return testing_support::WaitFor(loop, pred, ms); }
-
-    int argc = 1;
-    char arg0[8] = "test";
-    char* argv[2] = {arg0, nullptr};
-    QApplication app{argc, argv};
-    TQtEventLoop loop;
-    TIRCCli irc{loop};
-    QWidget client;
-    QTabBar* strip = new QTabBar(&client);
-    TChatView* server = new TChatView(&client);
-    QLineEdit* edit = new QLineEdit(&client);
-    QPushButton* button = new QPushButton("Connect", &client);
-    TSettings settings;
-    TRandomGenerator random;
     TRecordingOpener opener;
     bool chatActive = true;
-    std::unique_ptr<TChatPage> page;
 };
 
 }  // namespace
