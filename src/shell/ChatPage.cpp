@@ -169,6 +169,7 @@ void TChatPage::BindView(TChatView& view) {
 void TChatPage::GameLinkClicked(TChatView& view, const std::string& server) {
     Guarded([this, &view, server] {
         if (!OnJoinFriendGame || OnJoinFriendGame(server)) return;
+        FocusInput();
         // Most likely the game is over, or its game type is not enabled: say so where the
         // user clicked, and stay there.
         std::string tab;
@@ -184,7 +185,9 @@ std::string TChatPage::UserToolTip(const std::string& caption) const {
     const TServerMessages& m = *messages_;
     const TAnnouncement* a = m.Announcements.Find(nick, m.Clock ? m.Clock() : TGameAnnouncements::TClock::now());
     if (!a) return {};
-    return GameStatusText ? GameStatusText(a->Server) : a->Server;
+    // A tooltip is read as markup when its first line looks like some; this one is ours, so
+    // the name from the network below it always shows as the text it is.
+    return "Announced a game:\n" + (GameStatusText ? GameStatusText(a->Server) : a->Server);
 }
 
 void TChatPage::LinkClicked(const std::string& link) {
@@ -250,6 +253,9 @@ TUserListView& TChatPage::CreateUserList(const std::string& name) {
     list->setVisible(false);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The mark of a player gone to a game fits the height of a name, so rows stay even.
+    const int mark = list->fontMetrics().height() - 2;
+    list->setIconSize(QSize(mark, mark));
     anchors_->Add(list, kUserListRect, akTop | akRight | akBottom);
     list->raise();
     list->viewport()->installEventFilter(this);
@@ -313,9 +319,8 @@ bool TChatPage::eventFilter(QObject* watched, QEvent* event) {
             const TUserList* users = ListOf(l.get());
             std::string tip;
             if (item && users) Guarded([&] { tip = UserToolTip(users->Caption(list->row(item))); });
-            // The name came from the network: as plain text, never as markup.
             if (tip.empty()) QToolTip::hideText();
-            else QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(ChatText(tip)), list->viewport());
+            else QToolTip::showText(help->globalPos(), ChatText(tip), list->viewport());
             return true;
         }
     }

@@ -73,8 +73,8 @@ public:
     std::function<bool(const std::string& server)> OnJoinFriendGame;
     // The live state of a server by name, for the tooltip of a marked player.
     std::function<std::string(const std::string& server)> GameStatusText;
-    // The tooltip of a lobby user list entry: the announced server and its state; empty for
-    // an entry without the mark.
+    // The tooltip of a lobby user list entry: a line of its own, then the announced server
+    // and its state; empty for an entry without the mark.
     std::string UserToolTip(const std::string& caption) const;
     // How often the marks are looked at for their hour being over.
     static constexpr int kMarkExpiryMs = 30000;

@@ -377,7 +377,7 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
     QHelpEvent help(QEvent::ToolTip, users->visualItemRect(wingman()).center(),
                     users->viewport()->mapToGlobal(users->visualItemRect(wingman()).center()));
     QCoreApplication::sendEvent(users->viewport(), &help);
-    EXPECT_EQ(QToolTip::text(), Qt::convertFromPlainText("Busy Base - Playing, 2 players"));
+    EXPECT_EQ(QToolTip::text(), "Announced a game:\nBusy Base - Playing, 2 players");
 
     // Playing: the games page, his row selected, and the question a double-click asks.
     boxes.Answer = TMsgResult::No;
@@ -389,7 +389,7 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
 
     // Forming: the game starts at once and the lobby hears it, as from a double-click.
     announce("Vasudan Outpost");
-    EXPECT_EQ(w->Chat().UserToolTip("Wingman"), "Vasudan Outpost - Forming, 3 players");
+    EXPECT_EQ(w->Chat().UserToolTip("Wingman"), "Announced a game:\nVasudan Outpost - Forming, 3 players");
     click("Vasudan Outpost");
     ASSERT_TRUE(Pump([&] { return ReadFile(record).ends_with("end\n"); }, 10000));
     EXPECT_EQ(Lines(ReadFile(record))[2], "arg=127.0.0.1:" + std::to_string(sim.Ports()[1]));
@@ -401,7 +401,10 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
     // A name no list has (markup in it stays text): the chat stays in front and says so.
     const std::string odd = "<b>Gone</b> & \"x\"";
     announce(odd);
-    EXPECT_EQ(w->Chat().UserToolTip("Wingman"), odd + " - not listed on the games page");
+    // Shown as it is, whatever it looks like.
+    QCoreApplication::sendEvent(users->viewport(), &help);
+    EXPECT_EQ(QToolTip::text().toStdString(), "Announced a game:\n" + odd + " - not listed on the games page");
+    EXPECT_FALSE(Qt::mightBeRichText(QToolTip::text()));
     click(odd);
     EXPECT_EQ(w->PageControl1->currentIndex(), 0);
     EXPECT_EQ(lobby->document()->lastBlock().text(), ChatText("\"" + odd + "\" is not listed on the games page now"));
