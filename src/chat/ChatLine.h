@@ -1,6 +1,7 @@
 // The line classes of the chat views and the interface through which chat logic writes to a view.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -37,6 +38,15 @@ public:
     // The same for a line that names the user, drawn marked; a view that cannot mark a line
     // shows it plain.
     virtual void AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) {
+        AppendLine(text, style, colour);
+    }
+    // A line naming a game server at [nameStart, nameStart + nameLength) of text (a friend
+    // went to play there): a view may make the name a link that joins the game. A view
+    // without such links shows the line plain.
+    virtual void AppendGameLine(const std::string& text, std::size_t nameStart, std::size_t nameLength,
+                                TFontStyle style, TColour colour) {
+        (void)nameStart;
+        (void)nameLength;
         AppendLine(text, style, colour);
     }
     virtual void SetVisible(bool visible) = 0;

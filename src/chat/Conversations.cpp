@@ -12,6 +12,24 @@ int TConversations::FindRow(const std::string& name) const {
 
 bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::string& text, TFontStyle style,
                                        TColour colour, bool marked) {
+    return AddLine(tabName, text, [&](TMessageView& view) {
+        if (marked)
+            view.AppendMarkedLine(text, style, colour);
+        else
+            view.AppendLine(text, style, colour);
+    });
+}
+
+bool TConversations::AddGameLineToRichEdit(const std::string& tabName, const std::string& text,
+                                           std::size_t nameStart, std::size_t nameLength,
+                                           const TLineClass& lineClass) {
+    return AddLine(tabName, text, [&](TMessageView& view) {
+        view.AppendGameLine(text, nameStart, nameLength, lineClass.Style, lineClass.Colour);
+    });
+}
+
+bool TConversations::AddLine(const std::string& tabName, const std::string& text,
+                             const std::function<void(TMessageView&)>& write) {
     try {
         TMessageView* target = nullptr;
         std::string logName;
@@ -28,10 +46,7 @@ bool TConversations::AddLineToRichEdit(const std::string& tabName, const std::st
             }
             target = c.View;
         }
-        if (marked)
-            target->AppendMarkedLine(text, style, colour);
-        else
-            target->AppendLine(text, style, colour);
+        write(*target);
         if (!logName.empty() && OnLineAdded) {
             try {
                 OnLineAdded(logName, text);
@@ -50,7 +65,12 @@ TConversation& TConversations::OpenConversation(const std::string& name) {
     auto row = std::make_unique<TConversation>();
     row->Name = name;
     row->View = &view_.CreateConversationView(name, channel);
-    if (channel) row->UserList = std::make_unique<TUserList>(view_.CreateUserList(name), userBudget_);
+    if (channel) {
+        row->UserList = std::make_unique<TUserList>(view_.CreateUserList(name), userBudget_);
+        row->UserList->IsMarked = [this, name](const std::string& caption) {
+            return IsUserMarked && IsUserMarked(name, caption);
+        };
+    }
     arConversations.push_back(std::move(row));
     TConversation& c = *arConversations.back();
     if (FindChatTab(name) == -1) {

@@ -71,6 +71,10 @@ public:
         return AddLineToRichEdit(tabName, text, lineClass.Style, lineClass.Colour, marked);
     }
 
+    // The same for a line that names a game server at [nameStart, nameStart + nameLength).
+    bool AddGameLineToRichEdit(const std::string& tabName, const std::string& text, std::size_t nameStart,
+                               std::size_t nameLength, const TLineClass& lineClass);
+
     // A message arrived in the named conversation: unless the user is looking at its tab, the
     // tab is marked, never less than it already was. Looking at the tab clears the mark.
     void MarkUnread(const std::string& name, TTabMark mark);
@@ -113,7 +117,12 @@ public:
     // Entries all user lists together may hold.
     static constexpr std::size_t MaxUserListEntries = 100000;
 
+    // Whether a channel's user list shows an entry's caption with a mark; asked whenever an
+    // entry is (re)inserted.
+    std::function<bool(const std::string& channel, const std::string& caption)> IsUserMarked;
+
 private:
+    bool AddLine(const std::string& tabName, const std::string& text, const std::function<void(TMessageView&)>& write);
     void TabControl1Changing();
     void TabControl1Change();
     void AddTab(const std::string& label);

@@ -121,8 +121,7 @@ void TServerMessages::PrivateMessage(const std::string& nick, const std::vector<
         if (text.size() == JoinMarker.size())
             conversations_.AddLineToRichEdit("", nick + " has launched FreeSpace at " + Now(), LineClass::Status);
         else
-            conversations_.AddLineToRichEdit(
-                target, nick + " went play to \"" + text.substr(JoinMarker.size()) + "\" at " + Now(), LineClass::Status);
+            WentPlay(nick, target, text.substr(JoinMarker.size()));
         return;
     }
     if (!text.empty() && text.front() == '\x01' && text.back() == '\x01') {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "chat/Conversations.h"
+#include "chat/GameAnnouncements.h"
 #include "chat/IRCCli.h"
 #include "chat/PingValues.h"
 #include "settings/Settings.h"
@@ -21,8 +22,10 @@ class TServerMessages {
 public:
     // settings.Nickname is the own nickname; a NICK of the user changes it in memory. ping is
     // written by the input line's /PING and read by the PONG line. All must outlive this.
-    TServerMessages(TIRCCli& client, TConversations& conversations, TSettings& settings, const TPingValues& ping)
-        : client_(client), conversations_(conversations), settings_(settings), ping_(ping) {}
+    TServerMessages(TIRCCli& client, TConversations& conversations, TSettings& settings, const TPingValues& ping);
+    ~TServerMessages();
+    TServerMessages(const TServerMessages&) = delete;
+    TServerMessages& operator=(const TServerMessages&) = delete;
 
     // Raises std::out_of_range for a line with fewer parameters than its command needs; the
     // client then drops that line alone. Parameters are read before anything is written, so
@@ -43,7 +46,17 @@ public:
     // The local time of day as "14:05:09"; tests put a fixed clock here.
     std::function<std::string()> TimeText;
 
+    // Players who announced a game in the lobby within the hour: their lobby entries are
+    // marked until it is over, they leave, or they quit.
+    TGameAnnouncements Announcements;
+    // The clock of those marks; tests put their own here.
+    std::function<TGameAnnouncements::TClock::time_point()> Clock;
+    // Takes the marks of announcements an hour old off the lobby list; the page calls it now and then.
+    void ExpireAnnouncements();
+
 private:
+    void RemarkLobbyUser(const std::string& nick);
+    TGameAnnouncements::TClock::time_point ClockNow() const;
     void DeveloperDump(const std::string& prefix, const std::string& command, const std::vector<std::string>& p);
     void Join(const std::string& nick, const std::vector<std::string>& p);
     void Part(const std::string& nick, const std::vector<std::string>& p);
@@ -54,6 +67,7 @@ private:
     void Pong();
     void NickRejected(const std::string& command, const std::vector<std::string>& p);
     void PrivateMessage(const std::string& nick, const std::vector<std::string>& p);
+    void WentPlay(const std::string& nick, const std::string& target, const std::string& server);
     void Generic(const std::string& command, const std::vector<std::string>& parameters);
     void Notify(const TUserMessage& message);
     // The text names the own nickname and was not sent by the user.

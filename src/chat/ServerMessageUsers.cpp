@@ -1,4 +1,5 @@
-// TServerMessages: the rows that change user lists (JOIN, PART, names reply, QUIT, MODE, NICK).
+// TServerMessages: the rows that change user lists (JOIN, PART, names reply, QUIT, MODE, NICK) and
+// the lobby marks of players gone to a game.
 #include "chat/ServerMessage.h"
 
 namespace {
@@ -14,7 +15,42 @@ TUserList* UserListOf(TConversations& conversations, const std::string& channel)
     return row < 0 ? nullptr : conversations.Row(row).UserList.get();
 }
 
+bool IsLobby(const std::string& channel) { return SameTextNoCase(channel, LobbyChannel); }
+
 }  // namespace
+
+TServerMessages::TServerMessages(TIRCCli& client, TConversations& conversations, TSettings& settings,
+                                 const TPingValues& ping)
+    : client_(client), conversations_(conversations), settings_(settings), ping_(ping) {
+    conversations_.IsUserMarked = [this](const std::string& channel, const std::string& caption) {
+        if (!IsLobby(channel) || Announcements.Count() == 0) return false;
+        const std::string nick = caption.starts_with('@') ? caption.substr(1) : caption;
+        return Announcements.Find(nick, ClockNow()) != nullptr;
+    };
+}
+
+TServerMessages::~TServerMessages() { conversations_.IsUserMarked = nullptr; }
+
+TGameAnnouncements::TClock::time_point TServerMessages::ClockNow() const {
+    return Clock ? Clock() : TGameAnnouncements::TClock::now();
+}
+
+void TServerMessages::WentPlay(const std::string& nick, const std::string& target, const std::string& server) {
+    const std::string head = nick + " went play to \"";
+    conversations_.AddGameLineToRichEdit(target, head + server + "\" at " + Now(), head.size(), server.size(),
+                                         LineClass::Status);
+    if (!IsLobby(target)) return;
+    Announcements.Announce(nick, server, ClockNow());
+    RemarkLobbyUser(nick);
+}
+
+void TServerMessages::RemarkLobbyUser(const std::string& nick) {
+    if (TUserList* list = UserListOf(conversations_, LobbyChannel)) list->Remark(FindUser(*list, nick));
+}
+
+void TServerMessages::ExpireAnnouncements() {
+    for (const std::string& nick : Announcements.Expire(ClockNow())) RemarkLobbyUser(nick);
+}
 
 void TServerMessages::Join(const std::string& nick, const std::vector<std::string>& p) {
     const std::string& channel = p.at(0);
@@ -26,6 +62,7 @@ void TServerMessages::Join(const std::string& nick, const std::vector<std::strin
 void TServerMessages::Part(const std::string& nick, const std::vector<std::string>& p) {
     const std::string& channel = p.at(0);
     conversations_.AddLineToRichEdit(channel, nick + " has left the channel at " + Now(), LineClass::Status);
+    if (IsLobby(channel)) Announcements.Forget(nick);
     TUserList* list = UserListOf(conversations_, channel);
     if (!list) return;
     const int entry = FindUser(*list, nick);
@@ -52,6 +89,7 @@ void TServerMessages::NamesReply(const std::string& channel, const std::string& 
 
 void TServerMessages::Quit(const std::string& nick, const std::vector<std::string>& p) {
     const std::string line = nick + " has quit at " + Now() + "   (" + p.at(0) + ")";
+    Announcements.Forget(nick);
     for (int i = 0; i < conversations_.RowCount(); ++i) {
         TConversation& c = conversations_.Row(i);
         if (c.UserList) {
@@ -104,6 +142,8 @@ void TServerMessages::Nick(const std::string& oldNick, const std::vector<std::st
         if (tab >= 0) conversations_.SetTabLabel(tab, newNick);
     }
 
+    // Before the lists: the entry asks for its mark under the new name as it moves.
+    Announcements.Rename(oldNick, newNick);
     const std::string line = oldNick + " changed nick to " + newNick;
     for (int i = 0; i < conversations_.RowCount(); ++i) {
         TConversation& c = conversations_.Row(i);

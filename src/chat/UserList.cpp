@@ -35,6 +35,7 @@ int TUserList::Add(const std::string& caption) {
     items_.insert(at, caption);
     --budget_;
     view_.ItemInserted(index, caption);
+    if (IsMarked && IsMarked(caption)) view_.ItemMarked(index, true);
     return index;
 }
 
@@ -50,6 +51,11 @@ int TUserList::SetCaption(int index, const std::string& caption) {
     return Add(caption);
 }
 
+void TUserList::Remark(int index) {
+    if (index < 0 || index >= Count()) return;
+    view_.ItemMarked(index, IsMarked && IsMarked(Caption(index)));
+}
+
 void TUserList::Clear() {
     budget_ += items_.size();
     items_.clear();
@@ -62,7 +68,10 @@ void TUserList::Fill(std::vector<std::string> captions) {
     std::stable_sort(captions.begin(), captions.end(), Before);
     budget_ -= captions.size();
     items_ = std::move(captions);
-    for (std::size_t i = 0; i < items_.size(); ++i) view_.ItemInserted(static_cast<int>(i), items_[i]);
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        view_.ItemInserted(static_cast<int>(i), items_[i]);
+        if (IsMarked && IsMarked(items_[i])) view_.ItemMarked(static_cast<int>(i), true);
+    }
 }
 
 int LVFindItem(const TUserList& list, std::string_view caption) {

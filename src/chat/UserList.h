@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,8 @@ public:
     // The entry the user selected, or -1.
     virtual int SelectedIndex() const = 0;
     virtual void SetVisible(bool visible) = 0;
+    // The entry at index is shown with or without the mark of a player gone to a game.
+    virtual void ItemMarked(int, bool) {}
 };
 
 // Captions are nicknames, "@" in front for a channel operator. They are ordered like the
@@ -43,6 +46,10 @@ public:
     int Selected() const { return view_.SelectedIndex(); }
     void SetVisible(bool visible) { view_.SetVisible(visible); }
     TUserListView& View() const { return view_; }
+    // Asked for every entry as it is inserted, so a mark survives renames and names replies.
+    std::function<bool(const std::string& caption)> IsMarked;
+    // Asks again for an entry whose mark may have changed.
+    void Remark(int index);
 
 private:
     TUserListView& view_;

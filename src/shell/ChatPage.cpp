@@ -4,6 +4,7 @@
 #include "shell/Anchors.h"
 #include "shell/ChatTabBar.h"
 #include "shell/ChatView.h"
+#include "shell/Icons.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -14,6 +15,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QUrl>
 
 #include <cstdlib>
@@ -45,6 +48,10 @@ public:
     }
     void ItemsCleared() override {
         if (list_) list_->clear();
+    }
+    void ItemMarked(int index, bool marked) override {
+        static const QIcon mark = PlayingMark();
+        if (QListWidgetItem* item = list_ ? list_->item(index) : nullptr) item->setIcon(marked ? mark : QIcon());
     }
     int SelectedIndex() const override {
         if (!list_) return -1;
@@ -87,6 +94,9 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
         log_->Write(name, text);
     };
     controls_.Edit1->installEventFilter(this);
+    markExpiry_.setInterval(kMarkExpiryMs);
+    connect(&markExpiry_, &QTimer::timeout, this, [this] { Guarded([this] { messages_->ExpireAnnouncements(); }); });
+    markExpiry_.start();
 
     BindView(*controls_.RichEdit1);
 
@@ -129,8 +139,12 @@ TChatPage::~TChatPage() {
     client_.OnServerMessage = nullptr;
     client_.OnInvite = nullptr;
     if (controls_.RichEdit1) controls_.RichEdit1->OnLinkClick = nullptr;
+    if (controls_.RichEdit1) controls_.RichEdit1->OnGameLinkClick = nullptr;
     for (auto& v : views_)
-        if (v.View) v.View->OnLinkClick = nullptr;
+        if (v.View) {
+            v.View->OnLinkClick = nullptr;
+            v.View->OnGameLinkClick = nullptr;
+        }
 }
 
 void TChatPage::Guarded(const std::function<void()>& handler) {
@@ -149,6 +163,31 @@ void TChatPage::Guarded(const std::function<void()>& handler) {
 
 void TChatPage::BindView(TChatView& view) {
     view.OnLinkClick = [this](TChatView&, const std::string& link) { LinkClicked(link); };
+    view.OnGameLinkClick = [this](TChatView& sender, const std::string& server) { GameLinkClicked(sender, server); };
+}
+
+void TChatPage::GameLinkClicked(TChatView& view, const std::string& server) {
+    Guarded([this, &view, server] {
+        if (!OnJoinFriendGame || OnJoinFriendGame(server)) return;
+        FocusInput();
+        // Most likely the game is over, or its game type is not enabled: say so where the
+        // user clicked, and stay there.
+        std::string tab;
+        for (int i = 0; i < conversations_.RowCount(); ++i)
+            if (conversations_.Row(i).View == &view) tab = conversations_.Row(i).Name;
+        conversations_.AddLineToRichEdit(tab, "\"" + server + "\" is not listed on the games page now",
+                                         LineClass::Info);
+    });
+}
+
+std::string TChatPage::UserToolTip(const std::string& caption) const {
+    const std::string nick = caption.starts_with('@') ? caption.substr(1) : caption;
+    const TServerMessages& m = *messages_;
+    const TAnnouncement* a = m.Announcements.Find(nick, m.Clock ? m.Clock() : TGameAnnouncements::TClock::now());
+    if (!a) return {};
+    // A tooltip is read as markup when its first line looks like some; this one is ours, so
+    // the name from the network below it always shows as the text it is.
+    return "Announced a game:\n" + (GameStatusText ? GameStatusText(a->Server) : a->Server);
 }
 
 void TChatPage::LinkClicked(const std::string& link) {
@@ -214,8 +253,12 @@ TUserListView& TChatPage::CreateUserList(const std::string& name) {
     list->setVisible(false);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The mark of a player gone to a game fits the height of a name, so rows stay even.
+    const int mark = list->fontMetrics().height() - 2;
+    list->setIconSize(QSize(mark, mark));
     anchors_->Add(list, kUserListRect, akTop | akRight | akBottom);
     list->raise();
+    list->viewport()->installEventFilter(this);
     lists_.push_back(std::make_unique<TQtUserListView>(list));
     TQtUserListView* adapter = lists_.back().get();
     connect(list, &QListWidget::itemDoubleClicked, this, [this, adapter] {
@@ -267,6 +310,20 @@ void TChatPage::SetInputCaret(std::size_t caret) {
 }
 
 bool TChatPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip && watched != controls_.Edit1) {
+        for (const auto& l : lists_) {
+            QListWidget* list = l->Widget();
+            if (!list || watched != list->viewport()) continue;
+            const auto* help = static_cast<QHelpEvent*>(event);
+            const QListWidgetItem* item = list->itemAt(help->pos());
+            const TUserList* users = ListOf(l.get());
+            std::string tip;
+            if (item && users) Guarded([&] { tip = UserToolTip(users->Caption(list->row(item))); });
+            if (tip.empty()) QToolTip::hideText();
+            else QToolTip::showText(help->globalPos(), ChatText(tip), list->viewport());
+            return true;
+        }
+    }
     if (watched != controls_.Edit1 || event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
     const auto* press = static_cast<QKeyEvent*>(event);
     const int key = press->key();

@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -67,6 +68,17 @@ public:
     // The last /PING, set by the input line and read by the PONG line.
     TPingValues Ping;
 
+    // A game link was clicked: join the server so named; false when no listed server has
+    // that name (the conversation then says so).
+    std::function<bool(const std::string& server)> OnJoinFriendGame;
+    // The live state of a server by name, for the tooltip of a marked player.
+    std::function<std::string(const std::string& server)> GameStatusText;
+    // The tooltip of a lobby user list entry: a line of its own, then the announced server
+    // and its state; empty for an entry without the mark.
+    std::string UserToolTip(const std::string& caption) const;
+    // How often the marks are looked at for their hour being over.
+    static constexpr int kMarkExpiryMs = 30000;
+
     // The widgets of a conversation (null when there is none), for the window and for tests.
     TChatView* ConversationView(const std::string& name) const;
     QListWidget* UserListWidget(const std::string& name) const;
@@ -99,6 +111,7 @@ private:
     void Guarded(const std::function<void()>& handler);
     void BindView(TChatView& view);
     void LinkClicked(const std::string& link);
+    void GameLinkClicked(TChatView& view, const std::string& server);
     TUserList* ListOf(const TQtUserListView* view);
 
     TChatControls controls_;
@@ -119,6 +132,7 @@ private:
     std::vector<std::unique_ptr<TQtUserListView>> lists_;
     // Made when the first line is logged, in the folder the environment gives then.
     std::unique_ptr<TChatLog> log_;
+    QTimer markExpiry_;
 
     // The widgets above outlive the logic: it is declared last and goes first.
     TConversations conversations_{*this};

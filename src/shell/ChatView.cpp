@@ -17,6 +17,8 @@ namespace {
 
 // Link fragments carry this property so a click finds them without reading the text again.
 constexpr int kLinkProperty = QTextFormat::UserProperty + 1;
+// A game link's server name, as the bytes that came: what is shown may differ from them.
+constexpr int kGameProperty = QTextFormat::UserProperty + 2;
 
 QTextCharFormat LineFormat(TFontStyle style, TColour colour) {
     QTextCharFormat f;
@@ -29,6 +31,12 @@ QTextCharFormat LinkFormat(QTextCharFormat f, const QString& link) {
     f.setForeground(QColor(0, 0, 255));
     f.setFontUnderline(true);
     f.setProperty(kLinkProperty, link);
+    return f;
+}
+
+QTextCharFormat GameFormat(QTextCharFormat f, const std::string& server) {
+    f.setFontUnderline(true);
+    f.setProperty(kGameProperty, QByteArray(server.data(), static_cast<qsizetype>(server.size())));
     return f;
 }
 
@@ -89,6 +97,19 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
+// Inserts a piece of a line, its addresses marked as links.
+void InsertWithLinks(QTextCursor& cursor, std::string_view text, const QTextCharFormat& format) {
+    // Links end before an ASCII delimiter, so cutting there never splits a UTF-8 sequence.
+    std::size_t done = 0;
+    for (const TLinkSpan& link : FindLinks(text)) {
+        if (link.Start > done) cursor.insertText(Visible(ChatText(std::string(text.substr(done, link.Start - done)))), format);
+        QString linkText = ChatText(std::string(text.substr(link.Start, link.Length)));
+        cursor.insertText(linkText, LinkFormat(format, linkText));
+        done = link.Start + link.Length;
+    }
+    if (done < text.size()) cursor.insertText(Visible(ChatText(std::string(text.substr(done)))), format);
+}
+
 }  // namespace
 
 QString DecodeChatBytes(const std::string& bytes) {
@@ -120,7 +141,12 @@ void TChatView::AppendMarkedLine(const std::string& text, TFontStyle style, TCol
     Append(text, style, colour, true);
 }
 
-void TChatView::Append(const std::string& text, TFontStyle style, TColour colour, bool marked) {
+void TChatView::AppendGameLine(const std::string& text, std::size_t nameStart, std::size_t nameLength,
+                               TFontStyle style, TColour colour) {
+    Append(text, style, colour, false, {nameStart, nameLength});
+}
+
+void TChatView::Append(const std::string& text, TFontStyle style, TColour colour, bool marked, TSpan game) {
     const QTextCharFormat format = LineFormat(style, colour);
     // Every line reads left to right, whatever script its first letters are in: a line that
     // begins with a right-to-left name must not turn the rest of it around.
@@ -138,15 +164,15 @@ void TChatView::Append(const std::string& text, TFontStyle style, TColour colour
             cursor.setBlockCharFormat(format);
         }
         ++lines_;
-        // Links end before an ASCII delimiter, so cutting there never splits a UTF-8 sequence.
-        std::size_t done = 0;
-        for (const TLinkSpan& link : FindLinks(line)) {
-            if (link.Start > done) cursor.insertText(Visible(ChatText(std::string(line.substr(done, link.Start - done)))), format);
-            QString linkText = ChatText(std::string(line.substr(link.Start, link.Length)));
-            cursor.insertText(linkText, LinkFormat(format, linkText));
-            done = link.Start + link.Length;
+        // A name that spans lines (a break inside it) is no link: the line shows plain.
+        if (game.Length > 0 && line.size() == text.size() && game.Start + game.Length <= line.size()) {
+            const std::string server(line.substr(game.Start, game.Length));
+            InsertWithLinks(cursor, line.substr(0, game.Start), format);
+            cursor.insertText(Visible(ChatText(server)), GameFormat(format, server));
+            InsertWithLinks(cursor, line.substr(game.Start + game.Length), format);
+        } else {
+            InsertWithLinks(cursor, line, format);
         }
-        if (done < line.size()) cursor.insertText(Visible(ChatText(std::string(line.substr(done)))), format);
     }
     cursor.endEditBlock();
     QScrollBar* bar = verticalScrollBar();
@@ -172,9 +198,13 @@ TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             QTextFragment frag = it.fragment();
             if (pos < frag.position() || pos >= frag.position() + frag.length()) continue;
-            if (!frag.charFormat().hasProperty(kLinkProperty)) return {};
-            return {frag.position(), frag.position() + frag.length(),
-                    frag.charFormat().property(kLinkProperty).toString()};
+            const QTextCharFormat f = frag.charFormat();
+            if (f.hasProperty(kGameProperty)) {
+                const QByteArray server = f.property(kGameProperty).toByteArray();
+                return {frag.position(), frag.position() + frag.length(), frag.text(), true, server.toStdString()};
+            }
+            if (!f.hasProperty(kLinkProperty)) return {};
+            return {frag.position(), frag.position() + frag.length(), f.property(kLinkProperty).toString()};
         }
     }
     return {};
@@ -182,7 +212,7 @@ TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {
 
 void TChatView::CopyLink(const TLinkHit& link) {
     if (!link.Valid()) return;
-    const int skip = static_cast<int>(LinkCopyOffset(link.Text.toStdString()));
+    const int skip = link.Game ? 0 : static_cast<int>(LinkCopyOffset(link.Text.toStdString()));
     QTextCursor c(document());
     c.setPosition(link.Start + std::min(skip, link.End - link.Start));
     c.setPosition(link.End, QTextCursor::KeepAnchor);
@@ -207,7 +237,11 @@ void TChatView::mouseReleaseEvent(QMouseEvent* event) {
         // A drag that began elsewhere to select text is not a click on the link.
         if (hit.Start != pressedLink_) return;
         pressedLink_ = -1;
-        if (OnLinkClick) OnLinkClick(*this, hit.Text.toStdString());
+        if (hit.Game) {
+            if (OnGameLinkClick) OnGameLinkClick(*this, hit.Server);
+        } else if (OnLinkClick) {
+            OnLinkClick(*this, hit.Text.toStdString());
+        }
     } else if (event->button() == Qt::RightButton) {
         CopyLink(hit);
     }

@@ -21,6 +21,10 @@ public:
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
     // The line on a background of its own across the view's width.
     void AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) override;
+    // The server name becomes a game link: shown as the text around it is, never read as an
+    // address, and handed back byte for byte when clicked.
+    void AppendGameLine(const std::string& text, std::size_t nameStart, std::size_t nameLength, TFontStyle style,
+                        TColour colour) override;
     void SetVisible(bool visible) override { setVisible(visible); }
     // Lines appended since the view was made; it keeps only the newest kMaxLines of them.
     int LineCount() const { return lines_; }
@@ -32,6 +36,8 @@ public:
         int Start = -1;  // document position, inclusive
         int End = -1;    // exclusive
         QString Text;
+        bool Game = false;  // a game link; Server holds the name as it came
+        std::string Server{};
         bool Valid() const { return Start >= 0; }
     };
     // The link under a point of the viewport, if any.
@@ -41,6 +47,8 @@ public:
 
     // Left button released on a link: the owner gives the input line the focus and opens it.
     std::function<void(TChatView& sender, const std::string& link)> OnLinkClick;
+    // Left button released on a game link, with the server name.
+    std::function<void(TChatView& sender, const std::string& server)> OnGameLinkClick;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -50,7 +58,10 @@ protected:
 
 private:
     static constexpr int kFlushLines = 256;
-    void Append(const std::string& text, TFontStyle style, TColour colour, bool marked);
+    struct TSpan {
+        std::size_t Start, Length;
+    };
+    void Append(const std::string& text, TFontStyle style, TColour colour, bool marked, TSpan game = {0, 0});
 
     int lines_ = 0;
     int pressedLink_ = -1;  // start of the link the left button went down on

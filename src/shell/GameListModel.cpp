@@ -54,6 +54,13 @@ void TGameListModel::Bind() {
     };
     list_.OnRowDeleted = nullptr;
     list_.OnRowChanged = [this](TGameList& l, int i) {
+        // A favourite answering again while the lines are held would otherwise show twice:
+        // offline where it stood and alive at the bottom.
+        if (const int own = view_.ReturningLine(l.Row(i)); own >= 0) {
+            beginRemoveRows({}, own, own);
+            view_.TakeBack(l.Row(i));
+            endRemoveRows();
+        }
         const int line = view_.IndexOfRow(l.Row(i));
         if (line >= 0) emit dataChanged(index(line, 0), index(line, columnCount() - 1));
         if (Arranging()) ScheduleArrange();

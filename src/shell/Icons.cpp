@@ -148,3 +148,16 @@ QIcon WindowIcon() {
     for (int size : {16, 24, 32, 48, 64, 128}) icon.addPixmap(ProgramPicture(size));
     return icon;
 }
+
+QIcon PlayingMark() {
+    QPixmap pm = Transparent(16);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPolygonF ship;
+    ship << QPointF(15.0, 8.0) << QPointF(3.0, 3.2) << QPointF(6.2, 8.0) << QPointF(3.0, 12.8);
+    p.setPen(QPen(kShip.darker(160), 0.8));
+    p.setBrush(kShip);
+    p.drawPolygon(ship);
+    p.end();
+    return QIcon(pm);
+}

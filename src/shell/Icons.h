@@ -18,5 +18,9 @@ std::vector<QIcon> TrayImages();
 // of three facing each other, 2 four pointing in to the centre. Any other index: null icon.
 QIcon ModeIcon(int index);
 
+// The mark beside a player in the lobby's user list who went to play a game lately: the
+// picture's small craft alone, 16 x 16.
+QIcon PlayingMark();
+
 // The program's picture in the sizes a window manager or taskbar asks for.
 QIcon WindowIcon();

@@ -163,6 +163,10 @@ void TCorvaneGVMF::BindChatPage() {
         *irc_, Settings, Random, options_.ChatHost, options_.ChatPort);
     chat_->Messages().OnNotifyUserMessage = [this](const TUserMessage& message) { NotifyUserMessage(message); };
     chat_->Messages().DeveloperMode = [this] { return developerMode_; };
+    chat_->OnJoinFriendGame = [this](const std::string& server) { return JoinFriendGame(server); };
+    chat_->GameStatusText = [this](const std::string& server) {
+        return FriendGameStatus(*games_, server, EnabledGames());
+    };
     // The selected tab is the chat's own; the strip's label may have lost bytes on the way.
     ShowConversation = [this](const std::string&, bool show) {
         TConversations& c = chat_->Conversations();
@@ -292,9 +296,10 @@ void TCorvaneGVMF::ShowRefreshState() {
 }
 
 bool TCorvaneGVMF::JoinFriendGame(const std::string& serverName) {
-    PageControl1->setCurrentIndex(1);
     const TFoundServer found = FindServerByName(*games_, serverName, EnabledGames());
+    // Nothing to show there: the chat stays in front and says so.
     if (found.GameType < 0) return false;
+    PageControl1->setCurrentIndex(1);
     tsGames->SelectRow(found.GameType, found.Row);
     Guarded([&] { join_->lvGamesDblClick(games_->List(found.GameType), found.Row); });
     return true;

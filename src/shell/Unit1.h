@@ -91,7 +91,8 @@ public:
     // Shows and hides the headings (and, on the games page, the lists) to match the settings.
     void ShowEnabledGames();
     // "Join my friend": shows the games page, selects the row of the server named so (in the
-    // enabled lists) and joins it as a double-click would. False when no row has that name.
+    // enabled lists) and joins it as a double-click would. False, and nothing else done, when
+    // no row has that name.
     bool JoinFriendGame(const std::string& serverName);
 
     // SIGTERM and SIGINT: leave at once, without the question: chat disconnected, nothing

@@ -22,3 +22,10 @@ TFoundServer FindServerByName(TGamesPage& page, const std::string& name, const s
     }
     return {};
 }
+
+std::string FriendGameStatus(TGamesPage& page, const std::string& name, const std::array<bool, 4>& enabled) {
+    const TFoundServer found = FindServerByName(page, name, enabled);
+    if (found.GameType < 0) return name + " - not listed on the games page";
+    const TGameRow& row = page.List(found.GameType).Row(found.Row);
+    return name + " - " + row.Status + ", " + row.Players + (row.Players == "1" ? " player" : " players");
+}

@@ -19,3 +19,7 @@ struct TFoundServer {
 // The first row named exactly so, walking the enabled lists in code order and each from the
 // top; GameType -1 when none is.
 TFoundServer FindServerByName(TGamesPage& page, const std::string& name, const std::array<bool, 4>& enabled);
+
+// The state of that server for a player's tooltip: "NAME - Forming, 3 players", or
+// "NAME - not listed on the games page" when no enabled list has it.
+std::string FriendGameStatus(TGamesPage& page, const std::string& name, const std::array<bool, 4>& enabled);

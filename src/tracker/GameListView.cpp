@@ -135,6 +135,7 @@ void TGameListView::Rebuild() {
         if (f.GameType != gameType_ || listed.count(ServerKey(f.Address, f.Port))) continue;
         if (FilterPasses(OfflineRow(f), filter_)) shown.push_back({nullptr, true, f});
     }
+    offline_ = static_cast<int>(shown.size() - rows);
     // Stable: equal lines keep arrival order, so a refresh never swaps them.
     std::stable_sort(shown.begin(), shown.end(), [this](const TShownRow& a, const TShownRow& b) {
         if (a.Favourite != b.Favourite) return a.Favourite;
@@ -180,9 +181,37 @@ int TGameListView::RowDeleting(const TGameRow& row, bool& turnedOffline) {
         line.Row = nullptr;
         line.Favourite = true;
         identity_ = false;
+        ++offline_;
         turnedOffline = true;
     } else {
         shown_.erase(shown_.begin() + i);
     }
     return i;
+}
+
+namespace {
+
+// The offline favourite line of a server; -1 for none.
+int OfflineLineOf(const std::vector<TShownRow>& shown, const TGameRow& row) {
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        if (!shown[i].Row && shown[i].Saved.Address == row.Address() && shown[i].Saved.Port == row.Port())
+            return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace
+
+int TGameListView::ReturningLine(const TGameRow& row) const {
+    if (offline_ == 0 || row.Address().empty() || OfflineLineOf(shown_, row) < 0) return -1;
+    return IndexOfRow(row);
+}
+
+int TGameListView::TakeBack(TGameRow& row) {
+    const int own = ReturningLine(row);
+    if (own < 0) return -1;
+    shown_.erase(shown_.begin() + own);
+    const int line = OfflineLineOf(shown_, row);
+    shown_[static_cast<std::size_t>(line)].Row = &row;
+    --offline_;
+    return line;
 }

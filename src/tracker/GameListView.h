@@ -89,6 +89,12 @@ public:
     // deleted row goes. Each returns the line touched, or -1.
     int RowAdded(TGameRow& row);
     int RowDeleting(const TGameRow& row, bool& turnedOffline);
+    // A row added since the last rebuild answered as the server of an offline favourite (its
+    // address is only known after it was added): the line it got at the bottom, which must go
+    // as the favourite's line takes the row back; -1 when it is no such row.
+    int ReturningLine(const TGameRow& row) const;
+    // Gives the row to the favourite's line and drops its own; returns the favourite's line.
+    int TakeBack(TGameRow& row);
 
 private:
     bool IsFavourite(const std::string& address, const std::string& port) const;
@@ -101,5 +107,6 @@ private:
     TGameFilter filter_;
     std::vector<TShownRow> shown_;
     int hidden_ = 0;
+    int offline_ = 0;  // offline favourite lines: none in the common case, which skips the search
     bool identity_ = true;
 };

@@ -13,6 +13,7 @@ struct TFakeLine {
     TFontStyle Style;
     TColour Colour;
     bool Marked = false;
+    std::string Game{};  // the server name a game line offers to join
     bool operator==(const TFakeLine&) const = default;
 };
 
@@ -26,6 +27,11 @@ public:
     void AppendMarkedLine(const std::string& text, TFontStyle style, TColour colour) override {
         AppendLine(text, style, colour);
         Lines.back().Marked = true;
+    }
+    void AppendGameLine(const std::string& text, std::size_t nameStart, std::size_t nameLength, TFontStyle style,
+                        TColour colour) override {
+        AppendLine(text, style, colour);
+        Lines.back().Game = text.substr(nameStart, nameLength);
     }
     void SetVisible(bool visible) override { Visible = visible; }
     std::vector<std::string> Texts() const {
@@ -43,9 +49,25 @@ public:
 class TFakeList : public TUserListView {
 public:
     explicit TFakeList(std::string name) : Name(std::move(name)) {}
-    void ItemInserted(int index, const std::string& caption) override { Items.insert(Items.begin() + index, caption); }
-    void ItemRemoved(int index) override { Items.erase(Items.begin() + index); }
-    void ItemsCleared() override { Items.clear(); }
+    void ItemInserted(int index, const std::string& caption) override {
+        Items.insert(Items.begin() + index, caption);
+        Marks.insert(Marks.begin() + index, false);
+    }
+    void ItemRemoved(int index) override {
+        Items.erase(Items.begin() + index);
+        Marks.erase(Marks.begin() + index);
+    }
+    void ItemsCleared() override {
+        Items.clear();
+        Marks.clear();
+    }
+    void ItemMarked(int index, bool marked) override { Marks.at(static_cast<std::size_t>(index)) = marked; }
+    std::vector<std::string> Marked() const {
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < Items.size(); ++i)
+            if (Marks[i]) out.push_back(Items[i]);
+        return out;
+    }
     int SelectedIndex() const override { return Selected; }
     void SetVisible(bool visible) override { Visible = visible; }
     void Select(const std::string& caption) {
@@ -55,6 +77,7 @@ public:
 
     std::string Name;
     std::vector<std::string> Items;
+    std::vector<bool> Marks;  // beside Items
     int Selected = -1;
     bool Visible = false;
 };

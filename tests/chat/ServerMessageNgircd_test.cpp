@@ -1,6 +1,6 @@
 // The chat page's server lines against a real IRC server (ngircd), with a second client as the
 // other player: talk, private talk, actions, a game announcement, operator modes, a ping reply,
-// an invitation, a nick change, leaving and quitting.
+// an invitation, a nick change, leaving and quitting; the lobby mark of a player gone to a game.
 #include "FakeChatPage.h"
 #include "chat/NgircdServer.h"
 #include "chat/ServerMessage.h"
@@ -21,6 +21,7 @@ class ServerMessageNgircd : public ::testing::Test {
 protected:
     ServerMessageNgircd() {
         settings.Nickname = "Ann";
+        messages.Clock = [this] { return now; };
         messages.OnNotifyUserMessage = [this](const TUserMessage& m) {
             ++notified;
             lastNotice = m;
@@ -88,6 +89,7 @@ protected:
     TServerMessages messages{ann, chat, settings, ping};
     int notified = 0;
     TUserMessage lastNotice;
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
 };
 
 const std::string kTime = "[0-9]{2}:[0-9]{2}:[0-9]{2}";
@@ -126,7 +128,10 @@ TEST_F(ServerMessageNgircd, ALobbyEveningWithAnotherPlayer) {
     bob.SendLine("PRIVMSG #Lobby_20 :\x01\x02\x03\x04" "Alpha Wing \"Dogfight\"");
     ExpectLast("#Lobby_20", "bob went play to \"Alpha Wing \"Dogfight\"\" at " + kTime);
     EXPECT_EQ(page.View("#Lobby_20")->Lines.back().Colour, (TColour{0, 0, 127}));
+    EXPECT_EQ(page.View("#Lobby_20")->Lines.back().Game, "Alpha Wing \"Dogfight\"");
     EXPECT_EQ(notified, 3);
+    EXPECT_EQ(page.List("#Lobby_20")->Marked(), (Texts{"@bob"}));
+    EXPECT_EQ(messages.Announcements.Find("BOB", now)->Server, "Alpha Wing \"Dogfight\"");
 
     bob.SendLine("MODE #Lobby_20 +o Ann");
     ASSERT_TRUE(WaitUsers({"@Ann", "@bob"}));
@@ -134,6 +139,9 @@ TEST_F(ServerMessageNgircd, ALobbyEveningWithAnotherPlayer) {
     bob.SendLine("MODE #Lobby_20 -o Ann");
     ASSERT_TRUE(WaitUsers({"@bob", "Ann"}));
     EXPECT_EQ(Last("#Lobby_20"), "bob set mode: -o Ann");
+    bob.SendLine("MODE #Lobby_20 -o bob");
+    ASSERT_TRUE(WaitUsers({"Ann", "bob"}));
+    EXPECT_EQ(page.List("#Lobby_20")->Marked(), (Texts{"bob"}));  // the mark moves with the entry
 
     // The input line's /PING: its values, then the bare line to the server.
     chat.SelectChatTab(1);
@@ -155,16 +163,28 @@ TEST_F(ServerMessageNgircd, ALobbyEveningWithAnotherPlayer) {
     EXPECT_EQ(chat.FindRow("#side"), -1);
 
     bob.SendLine("NICK robert");
-    ASSERT_TRUE(WaitUsers({"@robert", "Ann"}));
+    ASSERT_TRUE(WaitUsers({"Ann", "robert"}));
     EXPECT_EQ(Last("#Lobby_20"), "bob changed nick to robert");
     EXPECT_EQ(page.Tabs, (Texts{"<Server>", "#Lobby_20", "robert"}));
     EXPECT_EQ(Lines("bob"), (Texts{"[bob]   psst"}));  // the renamed tab gets no line
+    EXPECT_EQ(page.List("#Lobby_20")->Marked(), (Texts{"robert"}));
+    // The mark lasts an hour from the announcement.
+    now += std::chrono::minutes(59);
+    messages.ExpireAnnouncements();
+    EXPECT_EQ(page.List("#Lobby_20")->Marked(), (Texts{"robert"}));
+    now += std::chrono::minutes(1);
+    messages.ExpireAnnouncements();
+    EXPECT_EQ(page.List("#Lobby_20")->Marked(), Texts{});
+    // Announced again, then gone from the lobby: a new join comes back unmarked.
+    bob.SendLine("PRIVMSG #Lobby_20 :\x01\x02\x03\x04" "Beta");
+    ASSERT_TRUE(WaitFor(loop, [&] { return page.List("#Lobby_20")->Marked() == Texts{"robert"}; }));
 
     bob.SendLine("PART #Lobby_20 :later");
     ASSERT_TRUE(WaitUsers({"Ann"}));
     EXPECT_TRUE(std::regex_match(Last("#Lobby_20"), std::regex("robert has left the channel at " + kTime)));
     bob.SendLine("JOIN #Lobby_20");
     ASSERT_TRUE(WaitUsers({"Ann", "robert"}));
+    EXPECT_EQ(page.List("#Lobby_20")->Marked(), Texts{});
     bob.SendLine("QUIT :Leaving");
     ASSERT_TRUE(WaitUsers({"Ann"}));
     // ngircd quotes the reason it passes on.

@@ -124,6 +124,32 @@ TEST_F(GamesPageViewTest, TheContextMenuCopiesJoinsAndKeepsAFavouriteOnTopAndOff
     EXPECT_EQ(LoadGamesView(key).Favourites, "");
 }
 
+TEST_F(GamesPageViewTest, AFavouriteAnsweringWhileThePointerIsOverTheListTakesBackItsOwnLine) {
+    Open();
+    List()->header()->sectionClicked(1);  // sorted: every refresh would move lines
+    std::unique_ptr<QMenu> menu(w->tsGames->ContextMenu(0, LinePos(0)));
+    Action(*menu, "Add to favourites")->trigger();
+    for (int i = 0; i < 3; ++i) w->Games().tmRefreshUDPTimer();
+    ASSERT_TRUE(Pump([&] { return List()->model()->rowCount() == 1; }));
+    ASSERT_EQ(Line(0, 0), "Offline");
+
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(List()->viewport(), &enter);
+    ASSERT_TRUE(w->tsGames->Model(0)->Held());
+    Reply("7003", "charlie", 3, 9);
+    Reply("7002", "alpha", 4, 9);
+    qtLoop.ProcessMessages();
+    // Alive in its own place at once; the stranger waits at the bottom for the pointer to leave.
+    ASSERT_EQ(List()->model()->rowCount(), 2);
+    EXPECT_EQ(Line(0, 0), "Forming");
+    EXPECT_EQ(Line(0), QString::fromUtf8("\u2605 charlie"));
+    EXPECT_EQ(Line(1), "alpha");
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(List()->viewport(), &leave);
+    EXPECT_EQ(List()->model()->rowCount(), 2);
+    EXPECT_EQ(Line(0, 0), "Forming");
+}
+
 TEST_F(GamesPageViewTest, TheFilterBarHidesRowsSaysHowManyAndTheCaptionStillCountsTheLists) {
     Open();
     w->tsGames->FormingOnly()->setChecked(true);

@@ -1,13 +1,20 @@
 // Joining a game from the window: the starter's wine rule with real processes, the question's
-// default button under Enter and Escape, and the whole double-click against the test world.
+// default button under Enter and Escape, and the whole double-click against the test world;
+// joining a friend from the lobby's " went play to " line.
 #include "MainWindowFixture.h"
 #include "chat/NgircdServer.h"
+#include "shell/ChatPage.h"
 #include "shell/QtProgramStarter.h"
 #include "tools/GameSimProcess.h"
 #include "tools/TrackerSimProcess.h"
 
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QListWidget>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 
 #include <arpa/inet.h>
@@ -301,6 +308,113 @@ TEST_F(JoinGameWindowTest, DoubleClickingAServerStartsTheGameAndTellsTheLobby) {
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, below);
     EXPECT_TRUE(Pump([&] { return Lines(ReadFile(record)).size() == 24; }, 10000)) << ReadFile(record);
 
+    w->btnChatConnection->click();
+    Pump([&] { return !w->IRCCli1().Connected(); });
+}
+
+// A friend's announcement in the lobby, as another copy of the program sends it: his entry is
+// marked with his server's live state, and a click on the server name in his line joins it.
+TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
+    TTempDir dir;
+    const fs::path recorder = dir.Path() / "fs2_open", record = dir.Path() / "record.txt";
+    WriteRecorder(recorder, record);
+    TNgircdServer ngircd;
+    TLobbyBot bot(ngircd.Port(), "Wingman");
+    TGameSimProcess sim({R"(name="Busy Base" mission="Duel" players=2 state=129 flags=0x34)",
+                         R"(name="Vasudan Outpost" mission="Ravana" players=3 state=9 flags=0x34)"});
+    Args trackerArgs{"game=0"};
+    for (int p : sim.Ports()) trackerArgs.push_back("server=127.0.0.1:" + std::to_string(p));
+    TTrackerSimProcess tracker(trackerArgs);
+
+    EnableGames(true, false, false, false);
+    SetString("FSPath", recorder.string());
+    SetString("Nickname", "Pilot");
+    TMainWindowOptions o;
+    o.Args = {"corvanegv", "-developer"};
+    o.Tracker = {"127.0.0.1", tracker.BasePort()};
+    o.ChatHost = "127.0.0.1";
+    o.ChatPort = ngircd.PortText();
+    o.StatusPort = 0;
+    o.Boxes = &boxes;
+    w = std::make_unique<TCorvaneGVMF>(loop, key, o);
+    w->resize(900, 500);
+    w->show();
+    w->btnChatConnection->click();
+    TGameList& list = w->Games().lvFSGames();
+    ASSERT_TRUE(Pump([&] { return list.Count() == 2 && w->Chat().UserListWidget("#Lobby_20") &&
+                                  w->Chat().UserListWidget("#Lobby_20")->count() == 2; }, 15000))
+        << list.Count() << " rows; " << ngircd.Log();
+    w->tsGames->List(0)->header()->sectionClicked(2);  // by name: lines differ from list indexes
+
+    TChatView* lobby = w->Chat().ConversationView("#Lobby_20");
+    QListWidget* users = w->Chat().UserListWidget("#Lobby_20");
+    // He opened the lobby: its operator.
+    auto wingman = [&] { return users->findItems("@Wingman", Qt::MatchExactly).value(0); };
+    auto announce = [&](const std::string& server) {
+        bot.Send("PRIVMSG #Lobby_20 :\x01\x02\x03\x04" + server + "\r\n");
+        ASSERT_TRUE(Pump([&] { return lobby->toPlainText().contains(ChatText(server) + "\" at "); }));
+    };
+    // Clicks the name in the newest line, where the user sees it.
+    auto click = [&](const std::string& server) {
+        w->PageControl1->setCurrentIndex(0);
+        qtLoop.ProcessMessages();
+        QTextCursor at = lobby->document()->find(ChatText(server), lobby->document()->lastBlock().position());
+        ASSERT_FALSE(at.isNull());
+        at.setPosition(at.selectionStart() + 1);
+        const QPoint pos = lobby->cursorRect(at).center();
+        ASSERT_TRUE(lobby->LinkAt(pos).Game);
+        QTest::mouseClick(lobby->viewport(), Qt::LeftButton, {}, pos);
+    };
+    auto selected = [&] {
+        const auto rows = w->tsGames->List(0)->selectionModel()->selectedRows(2);
+        return rows.isEmpty() ? QString() : rows.first().data().toString();
+    };
+
+    ASSERT_TRUE(wingman());
+    EXPECT_TRUE(wingman()->icon().isNull());
+    announce("Busy Base");
+    EXPECT_FALSE(wingman()->icon().isNull());
+    QHelpEvent help(QEvent::ToolTip, users->visualItemRect(wingman()).center(),
+                    users->viewport()->mapToGlobal(users->visualItemRect(wingman()).center()));
+    QCoreApplication::sendEvent(users->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), "Announced a game:\nBusy Base - Playing, 2 players");
+
+    // Playing: the games page, his row selected, and the question a double-click asks.
+    boxes.Answer = TMsgResult::No;
+    click("Busy Base");
+    EXPECT_EQ(w->PageControl1->currentIndex(), 1);
+    EXPECT_EQ(selected(), "Busy Base");
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, NotFormingQuestion);
+
+    // Forming: the game starts at once and the lobby hears it, as from a double-click.
+    announce("Vasudan Outpost");
+    EXPECT_EQ(w->Chat().UserToolTip("Wingman"), "Announced a game:\nVasudan Outpost - Forming, 3 players");
+    click("Vasudan Outpost");
+    ASSERT_TRUE(Pump([&] { return ReadFile(record).ends_with("end\n"); }, 10000));
+    EXPECT_EQ(Lines(ReadFile(record))[2], "arg=127.0.0.1:" + std::to_string(sim.Ports()[1]));
+    EXPECT_EQ(selected(), "Vasudan Outpost");
+    ASSERT_TRUE(Pump([&] { return !bot.HeardFromOthers(" PRIVMSG #Lobby_20 :").empty(); }));
+    EXPECT_TRUE(bot.HeardFromOthers(" PRIVMSG #Lobby_20 :")[0].ends_with("\x01\x02\x03\x04" "Vasudan Outpost"));
+    w->showNormal();
+
+    // A name no list has (markup in it stays text): the chat stays in front and says so.
+    const std::string odd = "<b>Gone</b> & \"x\"";
+    announce(odd);
+    // Shown as it is, whatever it looks like.
+    QCoreApplication::sendEvent(users->viewport(), &help);
+    EXPECT_EQ(QToolTip::text().toStdString(), "Announced a game:\n" + odd + " - not listed on the games page");
+    EXPECT_FALSE(Qt::mightBeRichText(QToolTip::text()));
+    click(odd);
+    EXPECT_EQ(w->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(lobby->document()->lastBlock().text(), ChatText("\"" + odd + "\" is not listed on the games page now"));
+    EXPECT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(Lines(ReadFile(record)).size(), 5u);  // still the one start
+
+    // Gone from the lobby: the mark goes with him.
+    bot.Send("PART #Lobby_20\r\n");
+    ASSERT_TRUE(Pump([&] { return users->count() == 1; }));
+    EXPECT_EQ(w->Chat().UserToolTip("Wingman"), "");
     w->btnChatConnection->click();
     Pump([&] { return !w->IRCCli1().Connected(); });
 }
