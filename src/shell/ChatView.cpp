@@ -121,23 +121,54 @@ void TChatView::AppendMarkedLine(const std::string& text, TFontStyle style, TCol
 }
 
 void TChatView::Append(const std::string& text, TFontStyle style, TColour colour, bool marked) {
+    lines_ += static_cast<int>(SplitLines(text).size());
+    if (turnLines_++ == 0) QMetaObject::invokeMethod(this, &TChatView::TurnEnded, Qt::QueuedConnection);
+    if (turnLines_ <= kImmediateLines) {
+        pending_.push_back({text, style, colour, marked});
+        Flush();
+        return;
+    }
+    pending_.push_back({text, style, colour, marked});
+    if (pending_.size() >= kBatchLines) {
+        // A loop that does not turn must not let lines pile up here or Qt's calls behind them.
+        Flush();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+}
+
+void TChatView::TurnEnded() {
+    Flush();
+    turnLines_ = 0;
+}
+
+void TChatView::Flush() {
+    if (pending_.empty()) return;
+    std::vector<TPending> batch;
+    batch.swap(pending_);
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    for (const TPending& line : batch) Insert(cursor, line.Text, line.Style, line.Colour, line.Marked);
+    cursor.endEditBlock();
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void TChatView::Insert(QTextCursor& cursor, const std::string& text, TFontStyle style, TColour colour, bool marked) {
     const QTextCharFormat format = LineFormat(style, colour);
     // Every line reads left to right, whatever script its first letters are in: a line that
     // begins with a right-to-left name must not turn the rest of it around.
     QTextBlockFormat blockFormat;
     blockFormat.setLayoutDirection(Qt::LeftToRight);
     if (marked) blockFormat.setBackground(MarkedLineBackground);
-    QTextCursor cursor(document());
-    cursor.beginEditBlock();
-    cursor.movePosition(QTextCursor::End);
     for (std::string_view line : SplitLines(text)) {
-        if (lines_ > 0) {
+        if (started_) {
             cursor.insertBlock(blockFormat, format);
         } else {
             cursor.setBlockFormat(blockFormat);
             cursor.setBlockCharFormat(format);
+            started_ = true;
         }
-        ++lines_;
         // Links end before an ASCII delimiter, so cutting there never splits a UTF-8 sequence.
         std::size_t done = 0;
         for (const TLinkSpan& link : FindLinks(line)) {
@@ -148,13 +179,6 @@ void TChatView::Append(const std::string& text, TFontStyle style, TColour colour
         }
         if (done < line.size()) cursor.insertText(Visible(ChatText(std::string(line.substr(done)))), format);
     }
-    cursor.endEditBlock();
-    QScrollBar* bar = verticalScrollBar();
-    bar->setValue(bar->maximum());
-    // Each line posts the view a queued call (its scroll range follows the document's size).
-    // A flood read in one go keeps the loop from running them, and they piled up at some
-    // 400 bytes a line; run them every so many lines (each run searches the thread's queue).
-    if (lines_ % kFlushLines == 0) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {

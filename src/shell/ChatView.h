@@ -5,9 +5,11 @@
 
 #include <QColor>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class TChatView : public QPlainTextEdit, public TMessageView {
     Q_OBJECT
@@ -24,6 +26,11 @@ public:
     void SetVisible(bool visible) override { setVisible(visible); }
     // Lines appended since the view was made; it keeps only the newest kMaxLines of them.
     int LineCount() const { return lines_; }
+    // The first few lines of a turn of the loop are shown at once; the rest reach the document
+    // together when the loop turns (or every kBatchLines). Laying out and scrolling once per
+    // batch instead of once per line is what lets the view keep up with a flood. Flush shows
+    // them now.
+    void Flush();
     // About 11 MB of text and layout per full view of 45-byte lines: a whole evening of a busy
     // channel, while a flood or a long night cannot grow the program without bound.
     static constexpr int kMaxLines = 10000;
@@ -49,10 +56,22 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    static constexpr int kFlushLines = 256;
+    static constexpr int kImmediateLines = 8;
+    static constexpr std::size_t kBatchLines = 1000;
+    void TurnEnded();
     void Append(const std::string& text, TFontStyle style, TColour colour, bool marked);
+    void Insert(QTextCursor& cursor, const std::string& text, TFontStyle style, TColour colour, bool marked);
 
+    struct TPending {
+        std::string Text;
+        TFontStyle Style;
+        TColour Colour;
+        bool Marked;
+    };
+    std::vector<TPending> pending_;
     int lines_ = 0;
+    int turnLines_ = 0;  // lines appended since the loop last turned
+    bool started_ = false;  // the first line goes into the document's first block
     int pressedLink_ = -1;  // start of the link the left button went down on
 };
 
