@@ -123,7 +123,9 @@ void TChatView::AppendMarkedLine(const std::string& text, TFontStyle style, TCol
 void TChatView::Append(const std::string& text, TFontStyle style, TColour colour, bool marked) {
     lines_ += static_cast<int>(SplitLines(text).size());
     if (turnLines_++ == 0) QMetaObject::invokeMethod(this, &TChatView::TurnEnded, Qt::QueuedConnection);
-    if (turnLines_ <= kImmediateLines) {
+    // A hidden view waits for the turn's end whatever the count: a single new line would be
+    // laid out at once even there, and a thousand channels get one line each in a turn.
+    if (turnLines_ <= kImmediateLines && !isHidden()) {
         pending_.push_back({text, style, colour, marked});
         Flush();
         return;
@@ -240,6 +242,12 @@ void TChatView::mouseReleaseEvent(QMouseEvent* event) {
 void TChatView::mouseMoveEvent(QMouseEvent* event) {
     QPlainTextEdit::mouseMoveEvent(event);
     viewport()->setCursor(LinkAt(event->position().toPoint()).Valid() ? Qt::PointingHandCursor : Qt::IBeamCursor);
+}
+
+void TChatView::showEvent(QShowEvent* event) {
+    // A hidden view's waiting lines are there the moment it appears.
+    Flush();
+    QPlainTextEdit::showEvent(event);
 }
 
 void TChatView::contextMenuEvent(QContextMenuEvent* event) {
