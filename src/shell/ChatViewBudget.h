@@ -4,14 +4,14 @@
 #include <QObject>
 #include <QPointer>
 
-#include <cstdint>
-#include <vector>
+#include <unordered_map>
 
 class TChatView;
 
 // Each view keeps its newest TChatView::kMaxLines lines; with a thousand channels open that
-// alone would allow gigabytes. Over the budget, the oldest lines of the largest views go first
-// (of two alike, the one shown longest ago), and the view the user looks at goes last.
+// alone would allow gigabytes. Over the budget, the hidden views share what the shown ones
+// leave: each is cut to the same cap, so the largest lose their oldest lines first and small
+// ones keep theirs. A view keeps its full cap while it is shown.
 class TChatViewBudget : public QObject {
     Q_OBJECT
 public:
@@ -28,19 +28,15 @@ public:
 
 private:
     struct TEntry {
-        const QObject* Key = nullptr;  // still there when the view's destroyed() runs
         QPointer<TChatView> View;
         int Lines = 0;
-        std::uint64_t Shown = 0;  // when last shown; 0 for never
     };
     bool eventFilter(QObject* watched, QEvent* event) override;
-    TEntry* Find(const QObject* view);
     void Counted(const QObject* view, int lines);
     void Trim();
 
-    std::vector<TEntry> entries_;
+    std::unordered_map<const QObject*, TEntry> entries_;
     int limit_;
     int total_ = 0;
     bool trimPosted_ = false;
-    std::uint64_t shows_ = 0;
 };
