@@ -123,15 +123,12 @@ void TChatView::AppendMarkedLine(const std::string& text, TFontStyle style, TCol
 void TChatView::Append(const std::string& text, TFontStyle style, TColour colour, bool marked) {
     lines_ += static_cast<int>(SplitLines(text).size());
     if (turnLines_++ == 0) QMetaObject::invokeMethod(this, &TChatView::TurnEnded, Qt::QueuedConnection);
+    pending_.push_back({text, style, colour, marked});
     // A hidden view waits for the turn's end whatever the count: a single new line would be
     // laid out at once even there, and a thousand channels get one line each in a turn.
     if (turnLines_ <= kImmediateLines && !isHidden()) {
-        pending_.push_back({text, style, colour, marked});
         Flush();
-        return;
-    }
-    pending_.push_back({text, style, colour, marked});
-    if (pending_.size() >= kBatchLines) {
+    } else if (pending_.size() >= kBatchLines) {
         // A loop that does not turn must not let lines pile up here or Qt's calls behind them.
         Flush();
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);

@@ -26,13 +26,14 @@ public:
     void SetVisible(bool visible) override { setVisible(visible); }
     // Lines appended since the view was made; it keeps only the newest kMaxLines of them.
     int LineCount() const { return lines_; }
-    // The first few lines of a turn of the loop are shown at once; the rest reach the document
-    // together when the loop turns (or every kBatchLines). Laying out and scrolling once per
-    // batch instead of once per line is what lets the view keep up with a flood. Flush shows
-    // them now.
+    // The first few lines of a turn of the loop are shown at once; the rest, and every line of
+    // a hidden view, reach the document together when the loop turns (or every kBatchLines).
+    // Laying out and scrolling once per batch instead of once per line is what lets the view
+    // keep up with a flood. Flush shows them now.
     void Flush();
     // About 11 MB of text and layout per full view of 45-byte lines: a whole evening of a busy
-    // channel, while a flood or a long night cannot grow the program without bound.
+    // channel, while a flood or a long night cannot grow the program without bound. The views'
+    // shared budget (TChatViewBudget) may hold a hidden view lower.
     static constexpr int kMaxLines = 10000;
 
     struct TLinkHit {
