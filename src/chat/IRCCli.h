@@ -117,8 +117,10 @@ public:
     TIRCInviteMessage OnInvite;
 
     // Bytes read into the line queue per notification before its lines are handled; the
-    // connection calls again while more is waiting, so a flood never piles up unhandled.
-    static constexpr std::size_t ReceiveHighWater = 256 * 1024;
+    // connection calls again while more is waiting, so a flood never piles up unhandled. Well
+    // under the connection's read budget, so that one turn of the loop handles some hundred
+    // lines, not thousands.
+    static constexpr std::size_t ReceiveHighWater = 16 * 1024;
     // A connection on which the server said nothing for IdleBeforePing gets a PING of our own;
     // when nothing at all comes within PingAnswerWait after it, the client drops the
     // connection and reports OnSessionClosed with the time-out error.

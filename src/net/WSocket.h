@@ -116,9 +116,13 @@ public:
     std::string ReceiveText();
 
     TSessionEvent OnSessionConnected;
-    // Called again at once while bytes wait. A call that makes no Receive (or throws before
-    // one) stops further calls until the owner's next Receive, instead of looping forever.
+    // Called again at once while bytes wait, until ReadBudget bytes have been read in this
+    // readiness report; then again on the loop's next turn. A call that makes no Receive (or
+    // throws before one) stops further calls until the owner's next Receive, instead of
+    // looping forever.
     TSessionEvent OnDataAvailable;
+    // A single call may read past it; the check comes between calls.
+    std::int64_t ReadBudget = 64 * 1024;
     TSessionEvent OnSessionClosed;
     TSessionEvent OnDataSent;
     TChangeStateEvent OnChangeState;
@@ -176,7 +180,7 @@ private:
     void DispatchConnect(std::uint16_t error);
     void DispatchWrite(std::uint16_t error);
     void DispatchClose(std::uint16_t error);
-    void ReceiveLoop(std::uint16_t error);
+    void ReceiveLoop(std::uint16_t error, bool drain);
     void HandleEventException(const std::exception& e);
     void Guarded(const std::function<void()>& work);
     void PauseReadsIfWaiting();

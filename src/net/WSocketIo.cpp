@@ -164,7 +164,7 @@ void TWSocket::OnReady(unsigned ready) {
         else if (err != WSAEWOULDBLOCK) closeError = static_cast<std::uint16_t>(err);
     }
     if (readable) {
-        ReceiveLoop(0);
+        ReceiveLoop(0, false);
         if (!HandleCurrent(generation)) return;
     }
     if ((ready & TEventLoop::Writable) && BufferedBytes() > 0) {
@@ -199,7 +199,8 @@ void TWSocket::DispatchClose(std::uint16_t error) {
     if (state_ == wsConnecting) return;
     const std::uint64_t generation = generation_;
     Guarded([&] {
-        ReceiveLoop(0);
+        // Everything the peer sent is read before its close is reported.
+        ReceiveLoop(0, true);
         // Closed by the owner while reading the last bytes: that close has been reported.
         if (!HandleCurrent(generation)) return;
         if (!closeReported_) {
@@ -210,8 +211,9 @@ void TWSocket::DispatchClose(std::uint16_t error) {
     });
 }
 
-void TWSocket::ReceiveLoop(std::uint16_t error) {
+void TWSocket::ReceiveLoop(std::uint16_t error, bool drain) {
     const std::uint64_t generation = generation_;
+    const std::int64_t start = readCount_;
     while (true) {
         lastError_ = 0;
         if (OnDataAvailable) {
@@ -242,6 +244,9 @@ void TWSocket::ReceiveLoop(std::uint16_t error) {
             return;
         }
         if (waiting == 0) return;
+        // A flood must not keep the loop from its timers and the window from painting: the
+        // rest is read on the next turn, which the level-triggered loop reports at once.
+        if (!drain && readCount_ - start >= ReadBudget) return;
     }
 }
 

@@ -162,6 +162,7 @@ void TChatPage::Guarded(const std::function<void()>& handler) {
 }
 
 void TChatPage::BindView(TChatView& view) {
+    budget_.Add(view);
     view.OnLinkClick = [this](TChatView&, const std::string& link) { LinkClicked(link); };
     view.OnGameLinkClick = [this](TChatView& sender, const std::string& server) { GameLinkClicked(sender, server); };
 }

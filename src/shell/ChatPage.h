@@ -9,6 +9,7 @@
 #include "chat/Links.h"
 #include "chat/PingValues.h"
 #include "chat/ServerMessage.h"
+#include "shell/ChatViewBudget.h"
 
 #include <QObject>
 #include <QPointer>
@@ -129,6 +130,7 @@ private:
         QPointer<TChatView> View;
     };
     std::vector<TOwnedView> views_;
+    TChatViewBudget budget_;
     std::vector<std::unique_ptr<TQtUserListView>> lists_;
     // Made when the first line is logged, in the folder the environment gives then.
     std::unique_ptr<TChatLog> log_;

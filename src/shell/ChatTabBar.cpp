@@ -3,6 +3,7 @@
 
 #include "shell/ChatView.h"
 
+#include <QEvent>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 
@@ -37,9 +38,20 @@ QSize TChatTabBar::tabSizeHint(int index) const {
     QSize size = QTabBar::tabSizeHint(index);
     if (TabMark(index) != TTabMark::None) {
         const QString text = tabText(index);
-        size.rwidth() += QFontMetrics(BoldFont()).horizontalAdvance(text) - fontMetrics().horizontalAdvance(text);
+        auto it = boldExtra_.constFind(text);
+        if (it == boldExtra_.constEnd()) {
+            if (boldExtra_.size() > 4096) boldExtra_.clear();
+            it = boldExtra_.insert(text, QFontMetrics(BoldFont()).horizontalAdvance(text) -
+                                             fontMetrics().horizontalAdvance(text));
+        }
+        size.rwidth() += *it;
     }
     return size;
+}
+
+void TChatTabBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) boldExtra_.clear();
+    QTabBar::changeEvent(event);
 }
 
 void TChatTabBar::paintEvent(QPaintEvent* event) {
@@ -50,6 +62,8 @@ void TChatTabBar::paintEvent(QPaintEvent* event) {
     bool redrawn = false;
     for (int i = 0; i < count(); ++i) {
         if (TabMark(i) == TTabMark::None || i == currentIndex()) continue;
+        // Of a thousand channels only the few tabs in the strip's window need drawing.
+        if (!event->rect().intersects(tabRect(i))) continue;
         QStyleOptionTab option;
         initStyleOption(&option, i);
         painter.setFont(BoldFont());

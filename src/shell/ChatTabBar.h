@@ -3,6 +3,8 @@
 
 #include "chat/Highlight.h"
 
+#include <QHash>
+#include <QString>
 #include <QTabBar>
 
 class TChatTabBar final : public QTabBar {
@@ -16,9 +18,13 @@ public:
 protected:
     QSize tabSizeHint(int index) const override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QFont BoldFont() const;
+    // How much wider each label is in bold: every change of one tab measures all of them again,
+    // and shaping a thousand labels for each would make joining many channels quadratic.
+    mutable QHash<QString, int> boldExtra_;
 };
 
 // The mark on any tab strip: a plain QTabBar shows the colour only.

@@ -147,23 +147,54 @@ void TChatView::AppendGameLine(const std::string& text, std::size_t nameStart, s
 }
 
 void TChatView::Append(const std::string& text, TFontStyle style, TColour colour, bool marked, TSpan game) {
+    lines_ += static_cast<int>(SplitLines(text).size());
+    if (turnLines_++ == 0) QMetaObject::invokeMethod(this, &TChatView::TurnEnded, Qt::QueuedConnection);
+    pending_.push_back({text, style, colour, marked, game});
+    // A hidden view waits for the turn's end whatever the count: a single new line would be
+    // laid out at once even there, and a thousand channels get one line each in a turn.
+    if (turnLines_ <= kImmediateLines && !isHidden()) {
+        Flush();
+    } else if (pending_.size() >= kBatchLines) {
+        // A loop that does not turn must not let lines pile up here or Qt's calls behind them.
+        Flush();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+}
+
+void TChatView::TurnEnded() {
+    Flush();
+    turnLines_ = 0;
+}
+
+void TChatView::Flush() {
+    if (pending_.empty()) return;
+    std::vector<TPending> batch;
+    batch.swap(pending_);
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    for (const TPending& line : batch) Insert(cursor, line.Text, line.Style, line.Colour, line.Marked, line.Game);
+    cursor.endEditBlock();
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void TChatView::Insert(QTextCursor& cursor, const std::string& text, TFontStyle style, TColour colour, bool marked,
+                       TSpan game) {
     const QTextCharFormat format = LineFormat(style, colour);
     // Every line reads left to right, whatever script its first letters are in: a line that
     // begins with a right-to-left name must not turn the rest of it around.
     QTextBlockFormat blockFormat;
     blockFormat.setLayoutDirection(Qt::LeftToRight);
     if (marked) blockFormat.setBackground(MarkedLineBackground);
-    QTextCursor cursor(document());
-    cursor.beginEditBlock();
-    cursor.movePosition(QTextCursor::End);
     for (std::string_view line : SplitLines(text)) {
-        if (lines_ > 0) {
+        if (started_) {
             cursor.insertBlock(blockFormat, format);
         } else {
             cursor.setBlockFormat(blockFormat);
             cursor.setBlockCharFormat(format);
+            started_ = true;
         }
-        ++lines_;
         // A name that spans lines (a break inside it) is no link: the line shows plain.
         if (game.Length > 0 && line.size() == text.size() && game.Start + game.Length <= line.size()) {
             const std::string server(line.substr(game.Start, game.Length));
@@ -174,13 +205,6 @@ void TChatView::Append(const std::string& text, TFontStyle style, TColour colour
             InsertWithLinks(cursor, line, format);
         }
     }
-    cursor.endEditBlock();
-    QScrollBar* bar = verticalScrollBar();
-    bar->setValue(bar->maximum());
-    // Each line posts the view a queued call (its scroll range follows the document's size).
-    // A flood read in one go keeps the loop from running them, and they piled up at some
-    // 400 bytes a line; run them every so many lines (each run searches the thread's queue).
-    if (lines_ % kFlushLines == 0) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {
@@ -250,6 +274,12 @@ void TChatView::mouseReleaseEvent(QMouseEvent* event) {
 void TChatView::mouseMoveEvent(QMouseEvent* event) {
     QPlainTextEdit::mouseMoveEvent(event);
     viewport()->setCursor(LinkAt(event->position().toPoint()).Valid() ? Qt::PointingHandCursor : Qt::IBeamCursor);
+}
+
+void TChatView::showEvent(QShowEvent* event) {
+    // A hidden view's waiting lines are there the moment it appears.
+    Flush();
+    QPlainTextEdit::showEvent(event);
 }
 
 void TChatView::contextMenuEvent(QContextMenuEvent* event) {

@@ -5,9 +5,11 @@
 
 #include <QColor>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class TChatView : public QPlainTextEdit, public TMessageView {
     Q_OBJECT
@@ -28,8 +30,14 @@ public:
     void SetVisible(bool visible) override { setVisible(visible); }
     // Lines appended since the view was made; it keeps only the newest kMaxLines of them.
     int LineCount() const { return lines_; }
+    // The first few lines of a turn of the loop are shown at once; the rest, and every line of
+    // a hidden view, reach the document together when the loop turns (or every kBatchLines).
+    // Laying out and scrolling once per batch instead of once per line is what lets the view
+    // keep up with a flood. Flush shows them now.
+    void Flush();
     // About 11 MB of text and layout per full view of 45-byte lines: a whole evening of a busy
-    // channel, while a flood or a long night cannot grow the program without bound.
+    // channel, while a flood or a long night cannot grow the program without bound. The views'
+    // shared budget (TChatViewBudget) may hold a hidden view lower.
     static constexpr int kMaxLines = 10000;
 
     struct TLinkHit {
@@ -55,15 +63,30 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    static constexpr int kFlushLines = 256;
+    static constexpr int kImmediateLines = 8;
+    static constexpr std::size_t kBatchLines = 1000;
     struct TSpan {
-        std::size_t Start, Length;
+        std::size_t Start = 0, Length = 0;
     };
-    void Append(const std::string& text, TFontStyle style, TColour colour, bool marked, TSpan game = {0, 0});
+    void TurnEnded();
+    void Append(const std::string& text, TFontStyle style, TColour colour, bool marked, TSpan game = {});
+    void Insert(QTextCursor& cursor, const std::string& text, TFontStyle style, TColour colour, bool marked,
+                TSpan game);
 
+    struct TPending {
+        std::string Text;
+        TFontStyle Style;
+        TColour Colour;
+        bool Marked;
+        TSpan Game;
+    };
+    std::vector<TPending> pending_;
     int lines_ = 0;
+    int turnLines_ = 0;  // lines appended since the loop last turned
+    bool started_ = false;  // the first line goes into the document's first block
     int pressedLink_ = -1;  // start of the link the left button went down on
 };
 

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 using namespace wsocket_test;
@@ -119,6 +120,41 @@ TEST_F(WSocket, PeerCloseAfterDataLetsTheOwnerReadTheLastBytesFirst) {
     EXPECT_EQ(Count("closed 0"), 1);
     EXPECT_EQ(sock->State(), wsClosed);
     EXPECT_EQ(loop.WatchCount(), 0u);
+}
+
+TEST_F(WSocket, ABurstIsReadInTurnsSoThatTheLoopRunsInBetweenAndNoByteIsLostOrMoved) {
+    Open();
+    // The peer fills both sides' buffers before the loop turns: everything waits at once.
+    std::string sent;
+    for (int i = 0;;) {
+        std::string chunk;
+        for (int k = 0; k < 400; ++k, ++i) {
+            char line[16];
+            std::snprintf(line, sizeof line, "%010d\r\n", i);
+            chunk += line;
+        }
+        const ssize_t n = ::send(peer.Fd(), chunk.data(), chunk.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) sent.append(chunk, 0, static_cast<std::size_t>(n));
+        if (n < static_cast<ssize_t>(chunk.size())) break;
+    }
+    peer.Close();
+    ASSERT_GT(sent.size(), static_cast<std::size_t>(4 * sock->ReadBudget));
+
+    std::string received;
+    std::size_t receivedWhenPostedRan = 0;
+    sock->OnDataAvailable = [&](TWSocket& s, std::uint16_t) {
+        char buf[8192];
+        const int n = s.Receive(buf, sizeof buf);
+        if (n > 0) received.append(buf, static_cast<std::size_t>(n));
+        if (received.size() == static_cast<std::size_t>(n))
+            loop.Post([&] { receivedWhenPostedRan = received.size(); });
+    };
+    ASSERT_TRUE(WaitFor(loop, [&] { return Count("closed 0") > 0; }, 20000)) << Log();
+    EXPECT_GT(receivedWhenPostedRan, 0u);
+    EXPECT_LE(receivedWhenPostedRan, static_cast<std::size_t>(sock->ReadBudget + 8192))
+        << "the loop got its turn only after " << receivedWhenPostedRan << " of " << sent.size() << " bytes";
+    ASSERT_EQ(received.size(), sent.size());
+    EXPECT_TRUE(received == sent);
 }
 
 TEST_F(WSocket, PeerResetIsReportedWithItsError) {

@@ -165,6 +165,7 @@ TEST_F(ChatViewTest, LeftClickReportsTheLinkRightClickCopiesIt) {
 TEST_F(ChatViewTest, KeepsTheNewestLinesUpToItsCapAndTheUsersSelection) {
     for (int i = 0; i < TChatView::kMaxLines; ++i)
         view.AppendLine("line " + std::to_string(i), TFontStyle::Regular, {0, 0, 0});
+    view.Flush();  // as the loop's next turn would
     // The user selects a line in the middle to copy it.
     QTextCursor selection(view.document()->findBlockByNumber(3000));
     selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
@@ -172,6 +173,7 @@ TEST_F(ChatViewTest, KeepsTheNewestLinesUpToItsCapAndTheUsersSelection) {
     ASSERT_EQ(view.textCursor().selectedText(), "line 3000");
 
     for (int i = 0; i < 2500; ++i) view.AppendLine("more " + std::to_string(i), TFontStyle::Bold, {0, 0, 0});
+    view.Flush();
     EXPECT_EQ(view.LineCount(), TChatView::kMaxLines + 2500);
     EXPECT_EQ(view.document()->blockCount(), TChatView::kMaxLines);
     EXPECT_EQ(view.document()->firstBlock().text(), "line 2500");
@@ -182,6 +184,7 @@ TEST_F(ChatViewTest, KeepsTheNewestLinesUpToItsCapAndTheUsersSelection) {
 
     // Once its line is dropped the selection goes with it, and nothing else is selected.
     for (int i = 0; i < 1000; ++i) view.AppendLine("last", TFontStyle::Regular, {0, 0, 0});
+    view.Flush();
     EXPECT_EQ(view.document()->firstBlock().text(), "line 3500");
     EXPECT_EQ(view.textCursor().selectedText(), "");
 }
@@ -214,6 +217,7 @@ TEST_F(ChatViewTest, StaysAtTheNewestLineThroughAHundredThousandLines) {
     }
     qint64 lastBatchStart = timer.elapsed();
     for (int i = 0; i < 10000; ++i) view.AppendLine("more", TFontStyle::Regular, {0, 0, 0});
+    view.Flush();
     qint64 lastBatch = timer.elapsed() - lastBatchStart;
     EXPECT_EQ(view.LineCount(), 110000);
     EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
