@@ -69,10 +69,10 @@ private:
     static constexpr int kImmediateLines = 8;
     static constexpr std::size_t kBatchLines = 1000;
     struct TSpan {
-        std::size_t Start = 0, Length = 0;
+        std::size_t Start, Length;
     };
     void TurnEnded();
-    void Append(const std::string& text, TFontStyle style, TColour colour, bool marked, TSpan game = {});
+    void Append(const std::string& text, TFontStyle style, TColour colour, bool marked, TSpan game = {0, 0});
     void Insert(QTextCursor& cursor, const std::string& text, TFontStyle style, TColour colour, bool marked,
                 TSpan game);
 
