@@ -139,6 +139,17 @@ protected:
         v.Text = text;
         key.Stored.push_back(v);
     }
+    // The real window against the test world; the chat connects when the test clicks it.
+    void OpenWindow(int trackerPort, const TNgircdServer& ngircd) {
+        TMainWindowOptions o;
+        o.Args = {"corvanegv", "-developer"};
+        o.Tracker = {"127.0.0.1", trackerPort};
+        o.ChatHost = "127.0.0.1";
+        o.ChatPort = ngircd.PortText();
+        o.StatusPort = 0;
+        o.Boxes = &boxes;
+        w = std::make_unique<TCorvaneGVMF>(loop, key, o);
+    }
 };
 
 TEST_F(JoinGameWindowTest, WindowsProgramsRunThroughWineWhenThereIsOne) {
@@ -223,14 +234,7 @@ TEST_F(JoinGameWindowTest, DoubleClickingAServerStartsTheGameAndTellsTheLobby) {
     SetString("FSPath", recorder.string());
     SetString("FSCmd", R"(-mod "Media VPs" -window)");
     SetString("Nickname", "Pilot");
-    TMainWindowOptions o;
-    o.Args = {"corvanegv", "-developer"};  // no automatic connect: the test clicks it
-    o.Tracker = {"127.0.0.1", tracker.BasePort()};
-    o.ChatHost = "127.0.0.1";
-    o.ChatPort = ngircd.PortText();
-    o.StatusPort = 0;
-    o.Boxes = &boxes;
-    w = std::make_unique<TCorvaneGVMF>(loop, key, o);
+    OpenWindow(tracker.BasePort(), ngircd);
     w->show();
     w->PageControl1->setCurrentIndex(1);
     w->btnChatConnection->click();
@@ -329,14 +333,7 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
     EnableGames(true, false, false, false);
     SetString("FSPath", recorder.string());
     SetString("Nickname", "Pilot");
-    TMainWindowOptions o;
-    o.Args = {"corvanegv", "-developer"};
-    o.Tracker = {"127.0.0.1", tracker.BasePort()};
-    o.ChatHost = "127.0.0.1";
-    o.ChatPort = ngircd.PortText();
-    o.StatusPort = 0;
-    o.Boxes = &boxes;
-    w = std::make_unique<TCorvaneGVMF>(loop, key, o);
+    OpenWindow(tracker.BasePort(), ngircd);
     w->resize(900, 500);
     w->show();
     w->btnChatConnection->click();
