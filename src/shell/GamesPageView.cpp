@@ -172,7 +172,8 @@ TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons,
     QPalette red = notice_->palette();
     red.setColor(QPalette::WindowText, Qt::darkRed);
     notice_->setPalette(red);
-    anchors_->Add(notice_, QRect(284, 343, 420, 17), akLeft | akRight | akBottom);
+    // Where "Refreshing servers..." stands, and after it while a walk runs.
+    anchors_->Add(notice_, QRect(88, 343, GamesPageDesignedWidth - 91 - 88, 17), akLeft | akRight | akBottom);
     notice_->setVisible(false);
 
     addServer_ = new QPushButton("Add server...", this);
@@ -185,6 +186,7 @@ TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons,
 void TGamesPageView::ShowTrackerNotice(const QString& text) {
     notice_->setText(text);
     notice_->setToolTip(text);
+    notice_->setIndent(refreshing_->isVisibleTo(this) ? refreshing_->width() + 12 : 0);
     notice_->setVisible(!text.isEmpty());
 }
 

@@ -15,19 +15,19 @@ QString Local(const std::string& s) { return QString::fromLocal8Bit(s.data(), st
 }  // namespace
 
 TTrackerPage::TTrackerPage(QWidget* parent) : QWidget(parent) {
-    auto* label = new QLabel("Game tracker (IPv4 address or host name):", this);
+    auto* label = new QLabel("Tracker address (IPv4 or host name):", this);
     label->move(8, 8);
     label->adjustSize();
     lbeTrackerAddress = new QLineEdit(this);
     lbeTrackerAddress->setObjectName("lbeTrackerAddress");
-    lbeTrackerAddress->setGeometry(8, 28, 240, 21);
+    lbeTrackerAddress->setGeometry(8, 28, 256, 21);
     label->setBuddy(lbeTrackerAddress);
     auto* portLabel = new QLabel("Base port:", this);
-    portLabel->move(264, 8);
+    portLabel->move(280, 8);
     portLabel->adjustSize();
     seTrackerPort = new QSpinBox(this);
     seTrackerPort->setObjectName("seTrackerPort");
-    seTrackerPort->setGeometry(264, 28, 80, 21);
+    seTrackerPort->setGeometry(280, 28, 80, 21);
     // The four game types are asked on the base port and the three above it.
     seTrackerPort->setRange(1, 65532);
     portLabel->setBuddy(seTrackerPort);
