@@ -76,6 +76,7 @@ TEST(LoadSettings, FreshMachineGetsEveryDefaultInOneCommitAndTheFieldsMatchTheKe
     expected.NotificationUserMessage = expected.SoundUserMessage = true;
     expected.SoundPathUserMessage = "new_msg.wav";
     expected.DesktopNotification = true;
+    expected.Tracker = "192.0.2.1:12000";
     EXPECT_EQ(run.Settings, expected);
 
     // The second start finds everything and writes nothing.
