@@ -40,8 +40,13 @@ endforeach()
 add_custom_target(corvanegv-compressed-docs ALL DEPENDS ${cgv_gz})
 install(FILES ${PROJECT_BINARY_DIR}/compressed/corvanegv.1.gz ${PROJECT_BINARY_DIR}/compressed/corvanegv-query.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_BINARY_DIR}/compressed/changelog.gz ${PROJECT_SOURCE_DIR}/data/copyright
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvanegv)
+# With a Debian revision the package is not native: its changelog is changelog.Debian.
+install(FILES ${PROJECT_BINARY_DIR}/compressed/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvanegv
+        RENAME changelog.Debian.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/data/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvanegv)
+# The first upload has no ITP bug to close; lintian is told why it may not see one.
+install(FILES ${PROJECT_SOURCE_DIR}/data/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME corvanegv)
 
 # cpack -G DEB (scripts/package): /usr prefix, dependencies read from the binaries.
 set(CPACK_PACKAGE_NAME corvanegv)
@@ -58,8 +63,9 @@ announces, with each server's live status, starts a game with a double-click\n\
 and keeps the player in the lobby chat. corvanegv-query asks game servers\n\
 for their status from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
-# The symbols go into corvanegv-dbgsym beside the package, found by build id.
+# Not stripped at install: CPack takes the symbols out into corvanegv-dbgsym (found by build
+# id) and strips the programs itself.
+set(CPACK_STRIP_FILES OFF)
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

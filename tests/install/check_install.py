@@ -19,7 +19,8 @@ EXPECTED = {
     f"share/metainfo/{APP_ID}.metainfo.xml",
     "share/man/man1/corvanegv.1.gz",
     "share/man/man1/corvanegv-query.1.gz",
-    "share/doc/corvanegv/changelog.gz",
+    "share/doc/corvanegv/changelog.Debian.gz",
+    "share/lintian/overrides/corvanegv",
     "share/doc/corvanegv/copyright",
 } | {f"share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in ICON_SIZES}
 
