@@ -14,8 +14,12 @@ install(TARGETS corvanegv corvanegv-query RUNTIME DESTINATION ${CMAKE_INSTALL_BI
 # The program looks for its sound in ../share/corvanegv from its own folder (SoundSearchDirs).
 install(FILES ${PROJECT_SOURCE_DIR}/data/new_msg.wav DESTINATION ${CMAKE_INSTALL_DATADIR}/corvanegv)
 
-install(FILES ${PROJECT_SOURCE_DIR}/data/${CGV_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/data/${CGV_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The menu entry and the AppStream file carry the publisher's id, homepage and bug address.
+configure_file(${PROJECT_SOURCE_DIR}/data/corvanegv.desktop.in ${PROJECT_BINARY_DIR}/data/${CGV_APP_ID}.desktop @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/data/corvanegv.metainfo.xml.in ${PROJECT_BINARY_DIR}/data/${CGV_APP_ID}.metainfo.xml
+               @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/data/${CGV_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_BINARY_DIR}/data/${CGV_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size ${CGV_ICON_SIZES})
   install(FILES ${CGV_ICON_DIR}/${size}x${size}/apps/${CGV_APP_ID}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
@@ -36,12 +40,19 @@ endforeach()
 add_custom_target(corvanegv-compressed-docs ALL DEPENDS ${cgv_gz})
 install(FILES ${PROJECT_BINARY_DIR}/compressed/corvanegv.1.gz ${PROJECT_BINARY_DIR}/compressed/corvanegv-query.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_BINARY_DIR}/compressed/changelog.gz ${PROJECT_SOURCE_DIR}/data/copyright
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvanegv)
+# With a Debian revision the package is not native: its changelog is changelog.Debian.
+install(FILES ${PROJECT_BINARY_DIR}/compressed/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvanegv
+        RENAME changelog.Debian.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/data/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvanegv)
+# The first upload has no ITP bug to close; lintian is told why it may not see one.
+install(FILES ${PROJECT_SOURCE_DIR}/data/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME corvanegv)
 
 # cpack -G DEB (scripts/package): /usr prefix, dependencies read from the binaries.
 set(CPACK_PACKAGE_NAME corvanegv)
 set(CPACK_PACKAGE_VERSION ${CGV_PROGRAM_VERSION})
+# The Debian revision of this upstream version (data/changelog's first entry carries the same).
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGE_VENDOR "Corvane GV team")
 set(CPACK_PACKAGE_CONTACT "Corvane GV team <corvanegv@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "game server browser and lobby chat for FreeSpace 2 players")
@@ -52,13 +63,16 @@ announces, with each server's live status, starts a game with a double-click\n\
 and keeps the player in the lobby chat. corvanegv-query asks game servers\n\
 for their status from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+# Not stripped at install: CPack takes the symbols out into corvanegv-dbgsym (found by build
+# id) and strips the programs itself.
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Not "games": it starts games but is none (lintian: package-section-games-but-contains-no-game).
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.example.org/corvanegv/")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CGV_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Qt loads its platform plugins at run time, which shlibdeps cannot see (the audio ones come

@@ -31,6 +31,7 @@ struct TSettings {
     // Beyond the original values, appended after them in both orders.
     bool DesktopNotification = false;  // private messages and highlights while the window is away
     bool ChatLogs = false;             // each conversation written to a log file
+    std::string Tracker;               // the game tracker, "ADDR:BASEPORT"
 
     bool operator==(const TSettings&) const = default;
 };

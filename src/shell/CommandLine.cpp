@@ -10,7 +10,8 @@ const char* const CommandLineUsage =
     "                 [--config-dir DIR] [--help] [--version]\n"
     "  -developer               show the UDPCheck button, no automatic chat connect, no quit\n"
     "                           question, every chat server message in the server view\n"
-    "  --tracker ADDR[:BASEPORT]  game tracker IPv4 address; game type N is asked on\n"
+    "  --tracker ADDR[:BASEPORT]  game tracker (IPv4 address or host name) for this run over\n"
+    "                           the one set under Settings; game type N is asked on\n"
     "                           BASEPORT + N (default BASEPORT 12000)\n"
     "  --chat-server HOST[:PORT]  chat server (default port 6667)\n"
     "  --config-dir DIR         keep the settings in DIR/settings.reg\n"
@@ -91,6 +92,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& line, 
                 error = "--tracker: " + error;
                 return false;
             }
+            line.TrackerGiven = true;
         } else if (a == "--chat-server") {
             if (!take()) return false;
             int port = 6667;
@@ -100,6 +102,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& line, 
                 return false;
             }
             line.ChatPort = std::to_string(port);
+            line.ChatServerGiven = true;
         } else if (a == "--config-dir") {
             if (!take()) return false;
             if (value.empty()) {

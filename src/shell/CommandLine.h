@@ -25,6 +25,10 @@ struct TCommandLine {
     std::string ChatHost = DefaultChatServerHost;
     std::string ChatPort = DefaultChatServerPort;
     std::string ConfigDir;  // empty: the user's configuration folder
+    // Given on the command line: the tracker then holds for this run over the settings', and
+    // a chat server given means a test world or a script, which needs no welcome.
+    bool TrackerGiven = false;
+    bool ChatServerGiven = false;
 };
 
 extern const char* const CommandLineUsage;

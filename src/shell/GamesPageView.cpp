@@ -5,6 +5,8 @@
 #include "tracker/GameTypes.h"
 
 #include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -163,6 +165,125 @@ TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons,
     MakeSmall(udpCheck_);
     anchors_->Add(udpCheck_, QRect(200, 345, 75, 14), akLeft | akBottom);
     udpCheck_->setVisible(false);
+
+    notice_ = new QLabel(this);
+    notice_->setObjectName("lbTrackerNotice");
+    notice_->setTextFormat(Qt::PlainText);
+    QPalette red = notice_->palette();
+    red.setColor(QPalette::WindowText, Qt::darkRed);
+    notice_->setPalette(red);
+    // Where "Refreshing servers..." stands, and after it while a walk runs.
+    anchors_->Add(notice_, QRect(88, 343, GamesPageDesignedWidth - 91 - 88, 17), akLeft | akRight | akBottom);
+    notice_->setVisible(false);
+
+    addServer_ = new QPushButton("Add server...", this);
+    addServer_->setObjectName("btnAddServer");
+    MakeSmall(addServer_);
+    anchors_->Add(addServer_, QRect(GamesPageDesignedWidth - 83, 345, 75, 14), akRight | akBottom);
+    connect(addServer_, &QPushButton::clicked, this, [this] { AddServerClick(); });
+}
+
+void TGamesPageView::ShowTrackerNotice(const QString& text) {
+    notice_->setText(text);
+    notice_->setToolTip(text);
+    notice_->setIndent(refreshing_->isVisibleTo(this) ? refreshing_->width() + 12 : 0);
+    notice_->setVisible(!text.isEmpty());
+}
+
+TfrmAddServer* TGamesPageView::AddServerClick(int gameType) {
+    // A hidden one has closed and is on its way out.
+    if (!frmAddServer || !frmAddServer->isVisible()) {
+        frmAddServer = new TfrmAddServer(
+            this, gameType,
+            [this](int type, const std::string& address, const std::string& port, const std::string& name) {
+                return AddFavourite(type, address, port, name);
+            },
+            LookUpHost);
+    }
+    frmAddServer->show();
+    frmAddServer->raise();
+    frmAddServer->activateWindow();
+    return frmAddServer;
+}
+
+std::string TGamesPageView::AddFavourite(int gameType, const std::string& address, const std::string& port,
+                                         const std::string& name) {
+    if (favourites_.Contains(gameType, address, port)) return address + ":" + port + " is a favourite already.";
+    if (!favourites_.Add({gameType, address, port, name}))
+        return "The favourites are full (" + std::to_string(MaxFavourites) + "): remove some first.";
+    for (auto* model : models_) model->Rearrange();
+    page_.QueryServer(address, port);
+    Changed();
+    return {};
+}
+
+std::string TGamesPageView::ExportFavourites(const QString& path, bool& error) {
+    const std::string text = FavouritesListText(favourites_);
+    QFile file(path);
+    error = !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+            !file.flush();
+    if (error) return "Couldn't write " + path.toLocal8Bit().toStdString() + ": " + file.errorString().toStdString();
+    return std::to_string(favourites_.All().size()) + " favourites written to " + path.toLocal8Bit().toStdString() +
+           ".";
+}
+
+std::string TGamesPageView::ImportFavourites(const QString& path, bool& error) {
+    const std::string name = path.toLocal8Bit().toStdString();
+    QFile file(path);
+    error = true;
+    if (!file.open(QIODevice::ReadOnly)) return "Couldn't read " + name + ": " + file.errorString().toStdString();
+    const QByteArray bytes = file.read(static_cast<qint64>(MaxListBytes) + 1);
+    if (static_cast<std::size_t>(bytes.size()) > MaxListBytes) return name + " is too large for a list of servers.";
+    const TFavouritesList list = ReadFavouritesList(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    int added = 0, known = 0, full = 0;
+    for (const TFavourite& f : list.Entries) {
+        if (favourites_.Contains(f.GameType, f.Address, f.Port))
+            ++known;
+        else if (favourites_.Add(f) && ++added)
+            page_.QueryServer(f.Address, f.Port);
+        else
+            ++full;
+    }
+    if (added > 0) {
+        for (auto* model : models_) model->Rearrange();
+        Changed();
+    }
+    std::string report = std::to_string(added) + " servers added from " + name;
+    if (known) report += ", " + std::to_string(known) + " kept already";
+    if (full) report += ", " + std::to_string(full) + " left out: the favourites are full";
+    report += ".";
+    if (list.BadLines > 0) {
+        report += "\n" + std::to_string(list.BadLines) + " lines are not \"address:port game\" and were skipped:";
+        for (const std::string& p : list.Problems) report += "\n" + p;
+        if (static_cast<std::size_t>(list.BadLines) > list.Problems.size()) report += "\n...";
+    }
+    error = list.BadLines > 0 || full > 0;
+    return report;
+}
+
+void TGamesPageView::ExportFavouritesClick() {
+    const QString path = QFileDialog::getSaveFileName(this, "Export favourites", "favourites.txt",
+                                                      "Server lists (*.txt);;Any file (*)");
+    if (path.isEmpty()) return;
+    bool error = false;
+    const std::string report = ExportFavourites(path, error);
+    if (OnReport) OnReport(report, error);
+}
+
+void TGamesPageView::ImportFavouritesClick() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, "Import favourites", QString(), "Server lists (*.txt);;Any file (*)");
+    if (path.isEmpty()) return;
+    bool error = false;
+    const std::string report = ImportFavourites(path, error);
+    if (OnReport) OnReport(report, error);
+}
+
+void TGamesPageView::AddGeneralActions(QMenu* menu, int gameType) {
+    connect(menu->addAction("Add server..."), &QAction::triggered, this, [this, gameType] { AddServerClick(gameType); });
+    connect(menu->addAction("Export favourites..."), &QAction::triggered, this, [this] { ExportFavouritesClick(); });
+    connect(menu->addAction("Import favourites..."), &QAction::triggered, this, [this] { ImportFavouritesClick(); });
 }
 
 TGamesPageView::~TGamesPageView() { page_.Favourites = nullptr; }
@@ -244,7 +365,12 @@ void TGamesPageView::ToggleFavourite(int gameType, const std::string& address, c
 QMenu* TGamesPageView::ContextMenu(int gameType, QPoint viewportPos) {
     QTreeView* list = List(gameType);
     const QModelIndex at = list->indexAt(viewportPos);
-    if (!at.isValid()) return nullptr;
+    if (!at.isValid()) {
+        // Over no line: what concerns the list as a whole.
+        auto* menu = new QMenu(list);
+        AddGeneralActions(menu, gameType);
+        return menu;
+    }
     list->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     const TShownRow line = Model(gameType)->View().At(at.row());
     const std::string address = line.Address(), port = line.Port();
@@ -261,6 +387,8 @@ QMenu* TGamesPageView::ContextMenu(int gameType, QPoint viewportPos) {
     const bool favourite = favourites_.Contains(gameType, address, port);
     connect(menu->addAction(favourite ? "Remove from favourites" : "Add to favourites"), &QAction::triggered, this,
             [this, gameType, address, port, name] { ToggleFavourite(gameType, address, port, name); });
+    menu->addSeparator();
+    AddGeneralActions(menu, gameType);
     return menu;
 }
 

@@ -1,6 +1,7 @@
 // TGamesPageView: the widgets of the games page: headings, the four game lists and buttons.
 #pragma once
 
+#include "shell/AddServerDialog.h"
 #include "shell/Anchors.h"
 #include "shell/GameListModel.h"
 #include "shell/LayoutRule.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeView>
 #include <QWidget>
@@ -40,6 +42,25 @@ public:
     QPushButton* Button1() const { return refresh_; }   // "Refresh"
     QLabel* Label1() const { return refreshing_; }       // "Refreshing servers..."
     QPushButton* Button2() const { return udpCheck_; }  // "UDPCheck"
+    QPushButton* btnAddServer() const { return addServer_; }  // "Add server..."
+    // The line about the tracker's last walk; hidden while it is empty.
+    QLabel* lbTrackerNotice() const { return notice_; }
+    void ShowTrackerNotice(const QString& text);
+
+    // "Add server...": the dialog, made for the given game type's list (-1: FreeSpace 2).
+    TfrmAddServer* AddServerClick(int gameType = -1);
+    QPointer<TfrmAddServer> frmAddServer;
+    // How the dialog looks host names up; tests answer for names that must not leave here.
+    TLookUpHost LookUpHost = LookUpHostAsync;
+    // Keeps a server as a favourite and asks it at once; empty, or why it was not kept.
+    std::string AddFavourite(int gameType, const std::string& address, const std::string& port,
+                             const std::string& name);
+    // The favourites as a shared list in a file, and a list read into them (nothing already
+    // kept is lost). Both return what to tell the user; error says whether it is a failure.
+    std::string ExportFavourites(const QString& path, bool& error);
+    std::string ImportFavourites(const QString& path, bool& error);
+    // Tells the user the outcome of an export or import (a message box in the window).
+    std::function<void(const std::string& text, bool error)> OnReport;
 
     // The layout rule over the page's current height for the given enabled games.
     void ApplyLayout(const std::array<bool, 4>& enabled);
@@ -83,6 +104,9 @@ private:
     void HeadingClicked(int column);
     void FilterChanged();
     void ShowHidden();
+    void ExportFavouritesClick();
+    void ImportFavouritesClick();
+    void AddGeneralActions(QMenu* menu, int gameType);
     void ToggleFavourite(int gameType, const std::string& address, const std::string& port, const std::string& name);
     void ApplySortToViews();
     void Changed();
@@ -106,4 +130,6 @@ private:
     QPushButton* refresh_;
     QLabel* refreshing_;
     QPushButton* udpCheck_;
+    QPushButton* addServer_;
+    QLabel* notice_;
 };

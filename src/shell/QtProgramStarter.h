@@ -5,10 +5,12 @@
 
 class TQtProgramStarter : public TProgramStarter {
 public:
-    // A file that is not an executable program but is named *.exe is a Windows program: it
-    // can be started when wine is on PATH, and needs wine otherwise. Any other existing file
-    // is started as it is.
+    // A file that begins with "MZ" is a Windows program and goes through wine on PATH,
+    // whatever its execute bit says (every file on an NTFS or FAT mount has it). Any other
+    // existing file is started as it is.
     TStartable CanStart(const std::string& program) override;
     void Start(const std::string& program, const std::vector<std::string>& arguments,
                const std::string& workingDirectory) override;
+    TStartResult TryStart(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::string& workingDirectory) override;
 };

@@ -150,6 +150,9 @@ void TCorvaneGVMF::BuildControls() {
         Guarded([&] { join_->lvGamesDblClick(games_->List(gameType), selectedRow); });
     };
     games_->OnFormingAlert = [this](TGamesPage&, int, const TGameRow&) { NotifyUserMessage(); };
+    tsGames->OnReport = [this](const std::string& text, bool error) {
+        boxes_->Show(text, ApplicationTitle, error ? TMsgIcon::Warning : TMsgIcon::Information, TMsgButtons::Ok);
+    };
     tsGames->OnViewSettingsChange = [this] {
         Guarded([this] { SaveGamesView(settingsKey_, tsGames->ViewSettings()); });
     };
@@ -242,6 +245,10 @@ void TCorvaneGVMF::RunStartupSteps() {
         // The games page's arrangement lives beside the settings, as values of its own.
         tsGames->ApplyViewSettings(LoadGamesView(settingsKey_));
 
+        // The tracker as the user set it, unless this run was given one.
+        trackerOverridden_ = options_.TrackerFromCommandLine;
+        if (!trackerOverridden_) UseSettingsTracker();
+
         // 9. Developer mode.
         if (FindSwitch(options_.Args, "-developer") != -1) {
             developerMode_ = true;
@@ -293,6 +300,24 @@ std::array<bool, 4> TCorvaneGVMF::EnabledGames() const {
 void TCorvaneGVMF::ShowRefreshState() {
     tsGames->Label1()->setVisible(refresh_->LabelVisible());
     tsGames->Button1()->setEnabled(refresh_->ButtonEnabled());
+    tsGames->ShowTrackerNotice(Local(refresh_->TrackerNotice()));
+}
+
+void TCorvaneGVMF::UseSettingsTracker() {
+    TTrackerAddress tracker;
+    std::string error;
+    if (!ParseTrackerAddress(Settings.Tracker, tracker, error)) {
+        ApplicationException("Tracker setting: " + error);
+        tracker = DefaultTrackerAddress();
+    }
+    tracker_->SetTracker(tracker);
+}
+
+void TCorvaneGVMF::TrackerSettingChanged() {
+    if (!tracker_ || !refresh_) return;
+    trackerOverridden_ = false;
+    UseSettingsTracker();
+    refresh_->TrackerChanged();
 }
 
 bool TCorvaneGVMF::JoinFriendGame(const std::string& serverName) {
@@ -325,8 +350,32 @@ bool TCorvaneGVMF::event(QEvent* e) {
 void TCorvaneGVMF::FormActivate() {
     if (developerMode_) return;
     loop_.ProcessMessages();
+    // Nothing leaves the machine with the user's names before the user has seen them.
+    if (options_.Welcome) return ShowWelcome();
     // Exactly what a click on "Connect" does.
     btnChatConnection->click();
+}
+
+void TCorvaneGVMF::ShowWelcome() {
+    auto* welcome = new TfrmWelcome(this, options_.ChatHost + ":" + options_.ChatPort, Settings.Nickname,
+                                    Settings.FullName);
+    frmWelcome = welcome;
+    welcome->OnAnswer = [this](bool connect, const std::string& nickname, const std::string& fullName) {
+        Guarded([&] {
+            if (!connect) {
+                RichEdit1->AppendLine(WelcomeCancelledLine, LineClass::Info.Style, LineClass::Info.Colour);
+                return;
+            }
+            TSettings chosen = Settings;
+            chosen.Nickname = nickname;
+            chosen.FullName = fullName;
+            TSettingsEvents events;
+            events.OnProblem = [this](const std::string& problem) { ApplicationException(problem); };
+            if (chosen != Settings) SaveSettings(settingsKey_, Settings, chosen, events);
+            btnChatConnection->click();
+        });
+    };
+    welcome->show();
 }
 
 void TCorvaneGVMF::resizeEvent(QResizeEvent* e) {

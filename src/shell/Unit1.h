@@ -15,6 +15,7 @@
 #include "shell/SoundPlayer.h"
 #include "shell/Unit2.h"
 #include "shell/Unit3.h"
+#include "shell/WelcomeDialog.h"
 #include "tracker/CorvaneCheck.h"
 #include "tracker/GamesPage.h"
 #include "tracker/GamesRefresh.h"
@@ -66,6 +67,11 @@ struct TMainWindowOptions {
     TMessageBoxes* Boxes = nullptr;
     // Null: games start as detached processes. Tests may record instead.
     TProgramStarter* Starter = nullptr;
+    // Tracker given for this run (--tracker, tests): it holds over the settings' "Tracker".
+    bool TrackerFromCommandLine = true;
+    // A first start that nobody pointed at a chat server: the welcome dialog asks before the
+    // chat sends the user's names.
+    bool Welcome = false;
 };
 
 class TCorvaneGVMF : public QMainWindow {
@@ -94,6 +100,12 @@ public:
     // enabled lists) and joins it as a double-click would. False, and nothing else done, when
     // no row has that name.
     bool JoinFriendGame(const std::string& serverName);
+    // The settings' "Tracker" changed: the check asks it from now on (a --tracker given for
+    // this run gives way), and a walk starts at once.
+    void TrackerSettingChanged();
+    // The tracker the check asks, and whether the command line chose it.
+    const TTrackerAddress& TrackerInUse() const { return tracker_->Tracker(); }
+    bool TrackerOverridden() const { return trackerOverridden_; }
 
     // SIGTERM and SIGINT: leave at once, without the question: chat disconnected, nothing
     // written, the run loop ended.
@@ -154,6 +166,8 @@ public:
     // "Settings": the dialog exists at most once, like the about box.
     void mmSettingsClick();
     QPointer<TfrmOptions> frmOptions;
+    // The first start's welcome, while it is open.
+    QPointer<TfrmWelcome> frmWelcome;
 
 protected:
     bool event(QEvent* event) override;
@@ -169,6 +183,8 @@ private:
     void ValueLoaded(const std::string& valueName);
     std::array<bool, 4> EnabledGames() const;
     void ShowRefreshState();
+    void UseSettingsTracker();
+    void ShowWelcome();
 
     TGuardedEventLoop& loop_;
     TRegistryKey& settingsKey_;
@@ -190,6 +206,7 @@ private:
     TAnchors* clientAnchors_ = nullptr;
     TAnchors* chatAnchors_ = nullptr;
     bool developerMode_ = false;
+    bool trackerOverridden_ = false;
     bool activated_ = false;
     bool stopping_ = false;
     bool closed_ = false;

@@ -4,8 +4,10 @@
 #include "settings/OptionsApply.h"
 #include "shell/GamesPageView.h"
 #include "shell/QtMessageBoxes.h"
+#include "shell/TrackerPage.h"
 #include "shell/Unit1.h"
 #include "tracker/GameTypes.h"
+#include "tracker/GamesRefresh.h"
 #include "tracker/GamesViewSettings.h"
 
 #include <QCheckBox>
@@ -261,7 +263,11 @@ void TfrmOptions::BuildControls() {
         lbeShortcut[static_cast<std::size_t>(i)] = edit;
     }
 
-    std::vector<QLineEdit*> edits{lbeNickname, lbeFullName, edSoundPathUserMessage};
+    tsTracker = new TTrackerPage;
+    PageControl1->addTab(tsTracker, "Tracker");
+    connect(tsTracker->seTrackerPort, &QSpinBox::valueChanged, this, onChange);
+
+    std::vector<QLineEdit*> edits{lbeNickname, lbeFullName, edSoundPathUserMessage, tsTracker->lbeTrackerAddress};
     for (const TGameControls& g : Games) edits.insert(edits.end(), {g.lbePath, g.lbeCmd});
     edits.insert(edits.end(), lbeShortcut.begin(), lbeShortcut.end());
     for (QLineEdit* e : edits) connect(e, &QLineEdit::textChanged, this, onChange);
@@ -300,6 +306,7 @@ void TfrmOptions::FormCreate() {
             if (alerts[i] > 0) seFormingAlert[i]->setValue(alerts[i]);
         }
     }
+    tsTracker->Fill(s.Tracker, owner_.TrackerOverridden() ? TrackerText(owner_.TrackerInUse()) : std::string());
     btnApply->setEnabled(false);
 }
 
@@ -332,6 +339,7 @@ TSettings TfrmOptions::Values() const {
     std::string* shortcuts[] = {&v.Shortcut1, &v.Shortcut2, &v.Shortcut3, &v.Shortcut4, &v.Shortcut5,
                                 &v.Shortcut6, &v.Shortcut7, &v.Shortcut8, &v.Shortcut9, &v.Shortcut0};
     for (std::size_t i = 0; i < 10; ++i) *shortcuts[i] = text(lbeShortcut[i]);
+    v.Tracker = tsTracker->Text();
     return v;
 }
 
@@ -410,10 +418,19 @@ void TfrmOptions::RunRules(const std::function<void(TOptionsApplyTargets&, const
     TMessageBoxes* boxes = owner_.Options().Boxes;
     // The boxes belong to this dialog, which stays on top and would hide the main window's.
     if (!boxes) boxes = (own = std::make_unique<TQtMessageBoxes>(this)).get();
+    // A tracker that is no address is refused before anything is saved.
+    std::string trackerError;
+    if (!tsTracker->Check(trackerError)) {
+        PageControl1->setCurrentWidget(tsTracker);
+        boxes->Show(trackerError, ApplicationTitle, TMsgIcon::Warning, TMsgButtons::Ok);
+        return;
+    }
     TDialogTargets targets(*this, owner_, *boxes);
     TSettingsEvents events;
     events.OnProblem = [this](const std::string& problem) { owner_.ApplicationException(problem); };
+    const std::string tracker = owner_.Settings.Tracker;
     rules(targets, events);
+    if (owner_.Settings.Tracker != tracker) owner_.TrackerSettingChanged();
 }
 
 void TfrmOptions::SaveFormingAlerts() {

@@ -20,6 +20,7 @@ class QSpinBox;
 class QTabWidget;
 class TCorvaneGVMF;
 class TOptionsApplyTargets;
+class TTrackerPage;
 struct TSettingsEvents;
 
 // What a file chooser is asked for; the dialog's own QFileDialog by default, tests answer
@@ -88,6 +89,8 @@ public:
     std::array<QSpinBox*, 4> seFormingAlert{};
     // Shortcuts: Control+1 ... Control+9, Control+0 in this order.
     std::array<QLineEdit*, 10> lbeShortcut{};
+    // Tracker
+    TTrackerPage* tsTracker = nullptr;
 
 private:
     void BuildControls();

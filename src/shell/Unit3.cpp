@@ -83,7 +83,7 @@ TfrmAbout::TfrmAbout(QWidget* owner, TOpenUrl openUrl)
     lbWeb = new TLinkLabel(kWeb, this, [this] { WebLinkClick(); });
     lbWeb->adjustSize();
     lbWeb->move(32, 144);
-    Text("Games browser and lobby chat for FreeSpace 2", this, 8, 216, PixelFont(12, "Arial"));
+    Text(kLicence, this, 8, 216, PixelFont(12, "Arial"));
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));

@@ -1,6 +1,8 @@
 // TfrmAbout: the about box with the program's name, version and two links.
 #pragma once
 
+#include "shell/Identity.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <QPointer>
@@ -16,7 +18,8 @@ public:
     static constexpr const char* kTitle = "Corvane Games Viewer v1.01";
     static constexpr const char* kAuthor = "Corvane GV team";
     static constexpr const char* kMail = "corvanegv@example.org";
-    static constexpr const char* kWeb = "http://www.example.org/corvanegv/";
+    static constexpr const char* kWeb = Homepage;
+    static constexpr const char* kLicence = "Free software: GNU GPL version 3 or later";
 
     // Modeless, on top, destroyed when closed. An empty openUrl means OpenURL on the desktop.
     explicit TfrmAbout(QWidget* owner = nullptr, TOpenUrl openUrl = {});

@@ -41,6 +41,7 @@ void TCorvaneCheck::StartCheck() {
     current_ = first;
     currentCode_ = std::to_string(first);
     idle_ = false;
+    walk_ = {};
     QueryCurrentType();
 }
 
@@ -53,6 +54,7 @@ int TCorvaneCheck::NextEnabled(int from) const {
 void TCorvaneCheck::QueryCurrentType() {
     reply_.Clear();
     reply_.SetMaxBytes(MaxReplyBytes);
+    ++walk_.Asked;
     StartQueryTimer();
     OpenTrackerConnection(TrackerRequest());
 }
@@ -142,6 +144,8 @@ void TCorvaneCheck::TrackerDataAvailable(TWSocket& sender, std::uint16_t) {
         break;
     }
     auto table = ParseTrackerRecords(reply_.Bytes(), currentCode_, boxes_);
+    ++walk_.Answered;
+    walk_.Servers += table ? table->RowCount() : 0;
     const std::weak_ptr<bool> alive = alive_;
     if (sink_) sink_(std::move(table));
     if (alive.expired()) return;
@@ -182,6 +186,8 @@ void TCorvaneCheck::FinishWalk() {
     StopQueryTimer();
     idle_ = true;
     reply_.Clear();
+    lastWalk_ = walk_;
+    walk_ = {};
     PostSweep();
     if (OnWalkFinished) {
         auto handler = OnWalkFinished;

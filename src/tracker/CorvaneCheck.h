@@ -38,6 +38,19 @@ public:
     // "0".."3": the game type asked last (or being asked).
     const std::string& CurrentGameType() const { return currentCode_; }
 
+    // Where the tracker is; a change counts from the next query.
+    const TTrackerAddress& Tracker() const { return tracker_; }
+    void SetTracker(TTrackerAddress tracker) { tracker_ = std::move(tracker); }
+
+    // What the last finished walk got: queries made, replies that ended in a result table,
+    // and servers named in them. A walk with queries and no server tells the user nothing.
+    struct TWalkOutcome {
+        int Asked = 0;
+        int Answered = 0;
+        int Servers = 0;
+    };
+    const TWalkOutcome& LastWalk() const { return lastWalk_; }
+
     // The end of a walk: the main window hides its label and enables "Refresh" and the timer.
     std::function<void(TCorvaneCheck& sender)> OnWalkFinished;
 
@@ -88,6 +101,7 @@ private:
     bool sweepPosted_ = false;
     TEventLoop::TimerId queryTimer_ = 0;
     TTrackerReply reply_;
+    TWalkOutcome walk_, lastWalk_;
     int current_ = 0;  // game type index; its code is its decimal text
     std::string currentCode_ = "0";
     bool idle_ = true;

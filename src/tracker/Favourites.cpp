@@ -107,3 +107,50 @@ TFavourites TFavourites::FromText(const std::string& text) {
     }
     return favourites;
 }
+
+std::string FavouritesListText(const TFavourites& favourites) {
+    std::string out;
+    for (const TFavourite& f : favourites.All())
+        out += f.Address + ":" + f.Port + " " + std::to_string(f.GameType) + "\n";
+    return out;
+}
+
+TFavouritesList ReadFavouritesList(std::string_view text) {
+    TFavouritesList list;
+    const auto problem = [&list](std::size_t lineNumber, const std::string& what) {
+        ++list.BadLines;
+        if (list.Problems.size() < MaxListProblems)
+            list.Problems.push_back("line " + std::to_string(lineNumber) + ": " + what);
+    };
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t lineNumber = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+        while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+        if (line.empty() || line.front() == '#') continue;
+
+        std::size_t gap = 0;
+        while (gap < line.size() && !blank(line[gap])) ++gap;
+        const std::string_view server = line.substr(0, gap);
+        std::string_view game = line.substr(gap);
+        while (!game.empty() && blank(game.front())) game.remove_prefix(1);
+        const std::size_t colon = server.rfind(':');
+        const std::string address(server.substr(0, colon == std::string_view::npos ? server.size() : colon));
+        const std::string port(colon == std::string_view::npos ? std::string_view() : server.substr(colon + 1));
+        if (!IsDottedIPv4(address)) {
+            problem(lineNumber, "not an IPv4 address:port");
+        } else if (!IsPortNumber(port)) {
+            problem(lineNumber, "no port from 1 to 65535");
+        } else if (game.size() != 1 || game[0] < '0' || game[0] > '3') {
+            problem(lineNumber, "the game must be 0, 1, 2 or 3");
+        } else {
+            list.Entries.push_back({game[0] - '0', address, port, {}});
+        }
+    }
+    return list;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TFavourite {
@@ -36,3 +37,21 @@ public:
 private:
     std::vector<TFavourite> items_;
 };
+
+// The list players share: one "address:port game" line per favourite, game the type's code
+// ("0" FreeSpace 2 ... "3" Starfox).
+std::string FavouritesListText(const TFavourites& favourites);
+
+struct TFavouritesList {
+    std::vector<TFavourite> Entries;
+    // "line N: ..." for each line that is not an entry, up to MaxListProblems of them.
+    std::vector<std::string> Problems;
+    int BadLines = 0;
+};
+inline constexpr std::size_t MaxListProblems = 20;
+// Larger files are no list of favourites.
+inline constexpr std::size_t MaxListBytes = 1 << 20;
+
+// Reads such a list. Blank lines and lines starting with '#' are skipped, CR LF is taken as
+// well as LF, and blanks or tabs separate the two fields.
+TFavouritesList ReadFavouritesList(std::string_view text);

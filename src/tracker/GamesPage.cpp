@@ -247,3 +247,7 @@ void TGamesPage::Button2Click() {
     udp_.RemoteHost = "127.0.0.1";
     if (SendStatusQuery()) sentAt_[ServerKey("127.0.0.1", std::to_string(UDPCheckPort))] = std::chrono::steady_clock::now();
 }
+
+void TGamesPage::QueryServer(const std::string& address, const std::string& port) {
+    if (!FindServerInLists(address, port)) queries_->Queue({address, port, -1, FirstQueryRetries});
+}

@@ -100,6 +100,9 @@ public:
     // dropped because the lists are full.
     TGameRow* ApplyStatusReply(const TStatusReply& reply, const std::string& fromIP, int port);
     void Button2Click();
+    // One status query to a server now (a favourite just added), with the retries of a
+    // server the tracker named.
+    void QueryServer(const std::string& address, const std::string& port);
 
     TTimer& tmRefreshUDP() { return tmRefreshUDP_; }
     // The queries of merges and sweeps, sent paced.

@@ -6,6 +6,8 @@
 #include "tracker/CorvaneCheck.h"
 
 #include <functional>
+#include <memory>
+#include <string>
 
 inline constexpr const char* RefreshingLabelCaption = "Refreshing servers...";
 inline constexpr const char* RefreshButtonCaption = "Refresh";
@@ -24,6 +26,9 @@ public:
     TGamesRefresh& operator=(const TGamesRefresh&) = delete;
 
     bool LabelVisible() const { return labelVisible_; }
+    // One line about a walk that asked the tracker and learnt of no server; empty once a walk
+    // names one (or asks nothing, with every game type off).
+    const std::string& TrackerNotice() const { return notice_; }
     bool ButtonEnabled() const { return buttonEnabled_; }
     TTimer& tmRefreshGames() { return tmRefreshGames_; }
 
@@ -31,6 +36,9 @@ public:
     void tmRefreshGamesTimer();
     // A click on "Refresh"; ignored while the button is disabled.
     void Button1Click();
+    // The user pointed the check at another tracker: a walk at once, or, while one runs,
+    // another as soon as it ends, so that the lists need not wait for the timer.
+    void TrackerChanged();
 
     // After each change of the label, the button or the timer, the new value already stored.
     std::function<void(TGamesRefresh& sender)> OnChange;
@@ -42,8 +50,17 @@ private:
     void SetTimerEnabled(bool on);
     void Changed();
 
+    TEventLoop& loop_;
     TCorvaneCheck& check_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     TTimer tmRefreshGames_;
     bool labelVisible_ = false;
     bool buttonEnabled_ = true;
+    bool walkAgain_ = false;
+    std::string notice_;
 };
+
+// "ADDR:BASEPORT", as --tracker and the settings take it.
+std::string TrackerText(const TTrackerAddress& tracker);
+// The notice for a walk's outcome; empty when there is nothing to say.
+std::string TrackerNoticeFor(const TCorvaneCheck::TWalkOutcome& walk, const TTrackerAddress& tracker);

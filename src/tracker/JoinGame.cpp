@@ -106,6 +106,10 @@ std::vector<std::string> GameArguments(const std::string& address, const std::st
     return args;
 }
 
+std::string StartFailedError(const std::string& program, const std::string& reason) {
+    return "Couldn't start " + program + ":\r\n" + reason + ".";
+}
+
 std::string TJoinGame::Announcement(const std::string& serverName) {
     std::string line = "PRIVMSG " + std::string(Channel) + " :" + std::string(Marker);
     for (char c : serverName)
@@ -144,9 +148,18 @@ void TJoinGame::lvGamesDblClick(TGameList& Sender, int selectedRow) {
             boxes_.Show(MissingExecutableError, ApplicationTitle, TMsgIcon::Error, TMsgButtons::Ok);
             return;
         case TStartable::NeedsWine:
-            boxes_.Show(NoWineError, ApplicationTitle, TMsgIcon::Error, TMsgButtons::Ok);
+            boxes_.Show(StartFailedError(command.Path, NoWineReason), ApplicationTitle, TMsgIcon::Error,
+                        TMsgButtons::Ok);
             return;
         case TStartable::Yes: break;
+    }
+
+    // 8 to 10 come first: only a game that did start hides the window and is announced.
+    const TStartResult started =
+        starter_.TryStart(command.Path, GameArguments(address, port, command.Extra), WorkingDirectoryOf(command.Path));
+    if (!started.Started) {
+        boxes_.Show(StartFailedError(command.Path, started.Reason), ApplicationTitle, TMsgIcon::Error, TMsgButtons::Ok);
+        return;
     }
 
     // 5.
@@ -163,7 +176,5 @@ void TJoinGame::lvGamesDblClick(TGameList& Sender, int selectedRow) {
         }
     }
 
-    // 8 to 10.
-    starter_.Start(command.Path, GameArguments(address, port, command.Extra), WorkingDirectoryOf(command.Path));
     if (announceError) std::rethrow_exception(announceError);
 }

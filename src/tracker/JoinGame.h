@@ -15,9 +15,10 @@ inline constexpr const char* NotFormingQuestion =
     "Trying to join while game is not forming is not a good idea...\r\nAre you sure do you want to do it?";
 inline constexpr const char* MissingExecutableError =
     "Coulnd't find executable file! Please go to the settings and set it.";
-inline constexpr const char* NoWineError =
-    "Couldn't start the game: it is a Windows program (.exe) and wine was not found. "
-    "Please install wine or set a native executable in the settings.";
+inline constexpr const char* NoWineReason =
+    "it is a Windows program and wine was not found; install wine or set a native executable under Settings";
+// The error box of a start that failed, naming the file and the reason.
+std::string StartFailedError(const std::string& program, const std::string& reason);
 
 // The chat side of joining, bound by the main window; unset parts count as not connected.
 struct TJoinChat {

@@ -11,6 +11,12 @@ enum class TStartable {
     NeedsWine,  // a Windows program, and nothing here runs it
 };
 
+// What a start came to; Reason says why it failed, in words for the user.
+struct TStartResult {
+    bool Started = true;
+    std::string Reason;
+};
+
 class TProgramStarter {
 public:
     virtual ~TProgramStarter() = default;
@@ -19,4 +25,11 @@ public:
     // workingDirectory as its current folder; empty keeps ours. Failures are not reported.
     virtual void Start(const std::string& program, const std::vector<std::string>& arguments,
                        const std::string& workingDirectory) = 0;
+    // Start, saying whether the program was started. A back end that cannot tell keeps this
+    // default, which trusts Start.
+    virtual TStartResult TryStart(const std::string& program, const std::vector<std::string>& arguments,
+                                  const std::string& workingDirectory) {
+        Start(program, arguments, workingDirectory);
+        return {};
+    }
 };

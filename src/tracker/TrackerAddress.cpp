@@ -25,10 +25,30 @@ bool ParseTrackerAddress(const std::string& text, TTrackerAddress& tracker, std:
         }
         parsed.BasePort = value;
     }
-    if (parsed.Addr.empty() || parsed.Addr.find_first_of(std::string(" \t\r\n\0", 5)) != std::string::npos) {
+    if (!IsHostOrIPv4(parsed.Addr)) {
         error = "the tracker needs an address, as in 127.0.0.1:12000, not \"" + text + "\"";
         return false;
     }
     tracker = parsed;
     return true;
+}
+
+bool IsHostOrIPv4(const std::string& text) {
+    if (text.empty() || text.size() > 253) return false;
+    std::size_t label = 0;
+    char previous = '.';
+    for (char c : text) {
+        const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (c == '.') {
+            if (label == 0 || previous == '-') return false;
+            label = 0;
+        } else if (alnum || (c == '-' && label > 0)) {
+            if (++label > 63) return false;
+        } else {
+            return false;
+        }
+        previous = c;
+    }
+    // A trailing dot (the root) is allowed; a trailing hyphen is not.
+    return previous != '-';
 }

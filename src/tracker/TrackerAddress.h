@@ -19,6 +19,10 @@ inline TTrackerAddress DefaultTrackerAddress() { return {DefaultTrackerAddr, Def
 // other code.
 std::string TrackerPortText(const TTrackerAddress& tracker, const std::string& gameTypeCode);
 
+// A dotted IPv4 address or a host name: labels of letters, digits and inner hyphens, 1 to 63
+// characters each, 253 at most in all. Nothing else is ever handed to a name lookup.
+bool IsHostOrIPv4(const std::string& text);
+
 // Reads "ADDR" or "ADDR:BASEPORT" (the --tracker option). The base port leaves room for the
 // three ports above it. False with a message in error when the text is not such a value.
 bool ParseTrackerAddress(const std::string& text, TTrackerAddress& tracker, std::string& error);

@@ -47,6 +47,7 @@ TEST_F(AboutBoxTest, FrameAndTitle) {
     EXPECT_EQ(box->lbTitle->geometry(), QRect(0, 0, 313, 24));
     EXPECT_EQ(box->lbMail->pos(), QPoint(32, 96));
     EXPECT_EQ(box->lbWeb->pos(), QPoint(32, 144));
+    EXPECT_EQ(box->findChildren<QLabel*>().last()->text(), "Free software: GNU GPL version 3 or later");
     for (const QLabel* l : box->findChildren<QLabel*>())  // nothing cut off at the fixed size
         EXPECT_LE(l->geometry().right(), 313) << l->text().toStdString();
     box->close();

@@ -90,11 +90,14 @@ TEST_F(GamesPageViewTest, HeadingClicksSortKeepTheSelectionAndEnterJoinsTheSelec
 
 TEST_F(GamesPageViewTest, TheContextMenuCopiesJoinsAndKeepsAFavouriteOnTopAndOfflineWhenItGoes) {
     Open();
-    EXPECT_EQ(w->tsGames->ContextMenu(0, QPoint(5, List()->viewport()->height() - 2)), nullptr);
-
-    std::unique_ptr<QMenu> menu(w->tsGames->ContextMenu(0, LinePos(2)));
+    std::unique_ptr<QMenu> menu(w->tsGames->ContextMenu(0, QPoint(5, List()->viewport()->height() - 2)));
     ASSERT_TRUE(menu);
-    EXPECT_EQ(Actions(*menu), (QStringList{"Join", "Copy address", "Add to favourites"}));
+    EXPECT_EQ(Actions(*menu), (QStringList{"Add server...", "Export favourites...", "Import favourites..."}));
+
+    menu.reset(w->tsGames->ContextMenu(0, LinePos(2)));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(Actions(*menu), (QStringList{"Join", "Copy address", "Add to favourites", "", "Add server...",
+                                           "Export favourites...", "Import favourites..."}));
     EXPECT_EQ(Selected(), "charlie");
     Action(*menu, "Copy address")->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "127.0.0.1:7003");

@@ -181,11 +181,21 @@ TEST_F(JoinGameWindowTest, WindowsProgramsRunThroughWineWhenThereIsOne) {
     EXPECT_EQ(wine[0], "cwd=" + game.string());
     EXPECT_EQ((Args{wine[1], wine[2], wine[3]}), (Args{"arg=" + exe.string(), "arg=-connect", "arg=127.0.0.1:7808"}));
 
-    // An executable .exe (binfmt has a runner for it) starts as it is.
+    // Its execute bit (every file of an NTFS or FAT mount has it) changes nothing: "MZ" is a
+    // Windows program, whatever it is called, and goes through wine.
     fs::permissions(exe, fs::perms::owner_all);
+    const fs::path renamed = game / "fs2_open_x64";
+    fs::copy_file(exe, renamed);
     TPathOverride path(bin.string());
+    fs::remove(record);
+    starter.Start(renamed.string(), {"-connect", "127.0.0.1:7809"}, game.string());
+    ASSERT_TRUE(Pump([&] { return ReadFile(record).ends_with("end\n"); }));
+    EXPECT_EQ(Lines(ReadFile(record))[1], "arg=" + renamed.string());
     fs::remove(bin / "wine");
-    EXPECT_EQ(starter.CanStart(exe.string()), TStartable::Yes);
+    EXPECT_EQ(starter.CanStart(exe.string()), TStartable::NeedsWine);
+    const TStartResult noWine = starter.TryStart(exe.string(), {}, game.string());
+    EXPECT_FALSE(noWine.Started);
+    EXPECT_EQ(noWine.Reason, NoWineReason);
 }
 
 TEST_F(JoinGameWindowTest, TheNotFormingQuestionAnswersNoToEnterAndEscape) {
@@ -303,6 +313,26 @@ TEST_F(JoinGameWindowTest, DoubleClickingAServerStartsTheGameAndTellsTheLobby) {
     EXPECT_EQ(Lines(ReadFile(record)).size(), 16u);
     EXPECT_EQ(announcements().size(), 2u);
     EXPECT_FALSE(w->isMinimized());
+
+    // Starts that fail: a box naming the file and the reason, nothing said, the window stays.
+    const fs::path windows = folder / "fs2_open.exe", plain = folder / "notes.txt";
+    std::ofstream(windows) << "MZ\x90";
+    fs::permissions(windows, fs::perms::owner_all);
+    std::ofstream(plain) << "not a program";
+    for (const auto& [path, reason] : {std::pair{windows, std::string(NoWineReason)},
+                                       std::pair{plain, std::string("the file is not executable")}}) {
+        TPathOverride noWine((dir.Path() / "empty").string());
+        w->Settings.FSPath = path.string();
+        const std::size_t before = boxes.Shown.size();
+        doubleClick("Alpha");
+        ASSERT_TRUE(Pump([&] { return boxes.Shown.size() == before + 1; }));
+        EXPECT_TRUE(boxes.Shown.back().Text.starts_with("Couldn't start " + path.string() + ":\r\n" + reason))
+            << boxes.Shown.back().Text;
+        EXPECT_EQ(boxes.Shown.back().Icon, TMsgIcon::Error);
+        Drain(qtLoop, 300);
+        EXPECT_EQ(announcements().size(), 2u);
+        EXPECT_FALSE(w->isMinimized());
+    }
 
     // With a row selected, a double-click on empty space of the list joins that row.
     w->Settings.FSPath = recorder.string();

@@ -51,11 +51,12 @@ TEST_F(SettingsDialogTest, OpensAsDesignedWithDisabledGamesGreyedAndApplyDisable
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
     EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(d.isModal());
-    ASSERT_EQ(d.PageControl1->count(), 4);
+    ASSERT_EQ(d.PageControl1->count(), 5);
     EXPECT_EQ(d.PageControl1->tabText(0), "General");
     EXPECT_EQ(d.PageControl1->tabText(1), "Games");
     EXPECT_EQ(d.PageControl1->tabText(2), "Notifications");
     EXPECT_EQ(d.PageControl1->tabText(3), "Shortcuts");
+    EXPECT_EQ(d.PageControl1->tabText(4), "Tracker");
     EXPECT_TRUE(d.btnOK->isDefault());
     EXPECT_EQ(d.Games[3].Box->title(), "Starfox");
     EXPECT_EQ(d.Games[3].Box->geometry(), QRect(200, 168, 185, 137));

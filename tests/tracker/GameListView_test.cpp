@@ -143,6 +143,38 @@ TEST(Favourites, SurviveTheSettingsTextWhateverTheNameAndDropBrokenEntries) {
     EXPECT_FALSE(f.Contains(2, "10.0.0.1", "7808"));
 }
 
+// The shared list: what is exported reads back; each line that is not an entry is named by
+// its number, and the good lines around it are kept.
+TEST(Favourites, TheSharedListReadsBackAndNamesEachBadLine) {
+    TFavourites f;
+    f.Add({0, "10.0.0.1", "7808", "named, not exported"});
+    f.Add({3, "192.168.1.20", "65535", ""});
+    EXPECT_EQ(FavouritesListText(f), "10.0.0.1:7808 0\n192.168.1.20:65535 3\n");
+    const TFavouritesList back = ReadFavouritesList(FavouritesListText(f));
+    ASSERT_EQ(back.Entries.size(), 2u);
+    EXPECT_EQ(back.Entries[1], (TFavourite{3, "192.168.1.20", "65535", ""}));
+    EXPECT_EQ(back.BadLines, 0);
+
+    const TFavouritesList mixed = ReadFavouritesList(
+        "# shared by Wingman\r\n\r\n  10.0.0.3:7000\t2  \r\n"
+        "fs2.example.org:7808 0\n10.0.0.4:0 1\n10.0.0.5:7808 4\n10.0.0.6:7808\n10.0.0.7 0\n"
+        "010.0.0.8:1 0\n\x01\xff\x7fjunk\n10.0.0.9:7808 0 extra\n10.0.0.10:7808 1");
+    ASSERT_EQ(mixed.Entries.size(), 2u);
+    EXPECT_EQ(mixed.Entries[0], (TFavourite{2, "10.0.0.3", "7000", ""}));
+    EXPECT_EQ(mixed.Entries[1], (TFavourite{1, "10.0.0.10", "7808", ""}));
+    EXPECT_EQ(mixed.BadLines, 8);
+    EXPECT_EQ(mixed.Problems.front(), "line 4: not an IPv4 address:port");
+    EXPECT_EQ(mixed.Problems[1], "line 5: no port from 1 to 65535");
+    EXPECT_EQ(mixed.Problems[2], "line 6: the game must be 0, 1, 2 or 3");
+
+    // However many bad lines, the report stays short.
+    std::string many;
+    for (int i = 0; i < 1000; ++i) many += "x\n";
+    const TFavouritesList flood = ReadFavouritesList(many);
+    EXPECT_EQ(flood.BadLines, 1000);
+    EXPECT_EQ(flood.Problems.size(), MaxListProblems);
+}
+
 // A favourite on a real socket: it stays at the top, outlives the rows that go, shows as
 // offline in place, is still asked by each sweep and comes back in its own list.
 TEST_F(GamesPageTest, AFavouriteStaysListedOfflineThroughSilenceAndComesBackWhenItAnswers) {

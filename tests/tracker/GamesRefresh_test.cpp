@@ -93,3 +93,48 @@ TEST_F(GamesRefreshTest, TheTimerAsksTheTrackerAgainOneIntervalAfterEachWalk) {
 
     refresh->tmRefreshGames().SetEnabled(false);
 }
+
+// The one line the games page shows about the tracker: a walk that learns of no server says
+// so, naming the tracker; a walk that names one clears it. A tracker changed by the user is
+// asked at once, or right after the walk that is running.
+TEST_F(GamesRefreshTest, AWalkThatLearnsOfNoServerSaysSoUntilOneDoesAndAChangedTrackerIsAskedAtOnce) {
+    Start({"game=0", "server=10.0.0.1:1", "delay=100"});
+    MakeRefresh();
+    const TTrackerAddress world{"127.0.0.1", sim->BasePort()};
+    const TTrackerAddress nowhere{"127.0.0.1", testing_support::UnusedTcpPort()};
+    check->SetTracker(nowhere);
+    refresh->tmRefreshGamesTimer();
+    ASSERT_TRUE(WaitFor(loop, [&] { return check->Idle(); }));
+    EXPECT_EQ(refresh->TrackerNotice(), "No answer from the game tracker at 127.0.0.1:" +
+                                            std::to_string(nowhere.BasePort) + ": set the tracker under Settings");
+    EXPECT_EQ(changes.back(), "-BT");
+
+    // Pointed at the world while idle: a walk at once, which names a server.
+    check->SetTracker(world);
+    refresh->TrackerChanged();
+    EXPECT_EQ(State(), "L--");
+    ASSERT_TRUE(WaitFor(loop, [&] { return check->Idle(); }));
+    EXPECT_EQ(refresh->TrackerNotice(), "");
+    EXPECT_EQ(results.size(), 1u);
+
+    // A tracker that answers and lists nothing is said as such.
+    enabled = {false, true, false, false};
+    refresh->Button1Click();
+    ASSERT_TRUE(WaitFor(loop, [&] { return check->Idle(); }));
+    EXPECT_EQ(results.size(), 2u);
+    EXPECT_EQ(refresh->TrackerNotice(), "The game tracker at 127.0.0.1:" + std::to_string(world.BasePort) +
+                                            " lists no servers: set the tracker under Settings");
+
+    // Changed during a walk: the next walk follows at once, without the timer's 30 s.
+    enabled = {true, false, false, false};
+    refresh->Button1Click();
+    refresh->TrackerChanged();
+    ASSERT_TRUE(WaitFor(loop, [&] { return sim->Stats(0).Connections == 3 && check->Idle() && State() == "-BT"; }));
+    EXPECT_EQ(refresh->TrackerNotice(), "");
+
+    // Nothing enabled asks nothing and says nothing.
+    enabled = {false, false, false, false};
+    check->SetTracker(nowhere);
+    refresh->Button1Click();
+    EXPECT_EQ(refresh->TrackerNotice(), "");
+}

@@ -27,6 +27,12 @@ public:
     std::vector<std::string>* Events = nullptr;
 
     TStartable CanStart(const std::string&) override { return Startable; }
+    TStartResult TryStart(const std::string& program, const Args& arguments, const std::string& folder) override {
+        if (!Fails.empty()) return {false, Fails};
+        Start(program, arguments, folder);
+        return {};
+    }
+    std::string Fails;  // non-empty: every start fails with this reason
     void Start(const std::string& program, const Args& arguments, const std::string& folder) override {
         Started.push_back({program, arguments, folder});
         if (Events) Events->push_back("start");
@@ -83,7 +89,7 @@ TEST_F(JoinGameTest, FormingRowMinimizesAnnouncesAndStartsTheGameInItsFolder) {
     join.lvGamesDblClick(page.lvFSGames(), 1);
 
     EXPECT_TRUE(boxes.Shown.empty());
-    EXPECT_EQ(events, (Args{"minimize", "send", "start"}));
+    EXPECT_EQ(events, (Args{"start", "minimize", "send"}));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], std::string("PRIVMSG #Lobby_20 :\x01\x02\x03\x04" "Alpha Squadron")) << Escaped(sent[0]);
     ASSERT_EQ(starter.Started.size(), 1u);
@@ -136,7 +142,7 @@ TEST_F(JoinGameTest, AGameNotFormingAsksFirstWithNoAsTheDefault) {
 
     boxes.Answer = TMsgResult::Yes;
     join.lvGamesDblClick(page.lvFSGames(), 0);
-    EXPECT_EQ(events, (Args{"minimize", "send", "start"}));
+    EXPECT_EQ(events, (Args{"start", "minimize", "send"}));
 }
 
 TEST_F(JoinGameTest, TheRowMayGoWhileTheQuestionIsOpen) {
@@ -159,7 +165,7 @@ TEST_F(JoinGameTest, AMissingOrUnrunnableExecutableShowsAnErrorAndChangesNothing
     } cases[] = {
         {"", TStartable::Yes, "Coulnd't find executable file! Please go to the settings and set it."},
         {"/nowhere/fs2", TStartable::Missing, "Coulnd't find executable file! Please go to the settings and set it."},
-        {"/games/fs2/fs2.exe", TStartable::NeedsWine, NoWineError},
+        {"/games/fs2/fs2.exe", TStartable::NeedsWine, StartFailedError("/games/fs2/fs2.exe", NoWineReason)},
     };
     for (const TCase& c : cases) {
         settings.FSPath = c.Path;
@@ -173,6 +179,18 @@ TEST_F(JoinGameTest, AMissingOrUnrunnableExecutableShowsAnErrorAndChangesNothing
         EXPECT_EQ(boxes.Shown[0].Buttons, TMsgButtons::Ok);
         EXPECT_TRUE(NothingHappened()) << c.Path;
     }
+
+    // A start that fails (not executable, exec error): named with its reason, no lobby line,
+    // the window stays.
+    settings.FSPath = "/games/fs2/fs2_open";
+    starter.Startable = TStartable::Yes;
+    starter.Fails = "Permission denied";
+    boxes.Shown.clear();
+    join.lvGamesDblClick(page.lvFSGames(), 0);
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, "Couldn't start /games/fs2/fs2_open:\r\nPermission denied.");
+    EXPECT_EQ(boxes.Shown[0].Icon, TMsgIcon::Error);
+    EXPECT_TRUE(NothingHappened());
 }
 
 TEST_F(JoinGameTest, NoSelectionOrAnAddressThatIsNotDottedIPv4AndAPortStartsNothing) {

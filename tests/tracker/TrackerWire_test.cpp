@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using testing_support::Escaped;
 using testing_support::Hex;
@@ -161,12 +162,17 @@ TEST(TrackerWire, TrackerAddressOptionAndPortsByGameType) {
     EXPECT_EQ(TrackerPortText(DefaultTrackerAddress(), "2"), "12002");
     ASSERT_TRUE(ParseTrackerAddress("tracker.example:65532", t, error)) << error;
 
-    for (const std::string bad : {"", ":12000", "127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65533", "127.0.0.1:12x",
-                                  "127.0.0.1:-1", "a b:1"}) {
+    for (const std::string& bad : std::vector<std::string>{"", ":12000", "127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65533", "127.0.0.1:12x",
+                                  "127.0.0.1:-1", "a b:1", "-x.org", "x-.org:1", "a..b", ".", "$(id)", "a;b",
+                                  "host\n", std::string(64, 'a') + ".org", "a\xC3\xA9.org"}) {
         TTrackerAddress kept{"keep", 1};
         error.clear();
         EXPECT_FALSE(ParseTrackerAddress(bad, kept, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
         EXPECT_EQ(kept.Addr, "keep") << bad;
     }
+    // Names as the resolver takes them: labels of up to 63, 253 in all, a root dot allowed.
+    EXPECT_TRUE(IsHostOrIPv4(std::string(63, 'a') + ".example-1.org."));
+    EXPECT_TRUE(IsHostOrIPv4("203.0.113.7"));
+    EXPECT_FALSE(IsHostOrIPv4(std::string(254, 'a')));
 }

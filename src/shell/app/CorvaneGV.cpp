@@ -3,6 +3,7 @@
 #include "shell/CommandLine.h"
 #include "shell/CorvaneApplication.h"
 #include "shell/GuardedEventLoop.h"
+#include "shell/Identity.h"
 #include "shell/QtEventLoop.h"
 #include "shell/SoundPlayer.h"
 #include "shell/Unit1.h"
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path settingsPath =
         line.ConfigDir.empty() ? SettingsFilePath() : std::filesystem::path(line.ConfigDir) / "settings.reg";
+    // Taken before the settings are loaded, which writes the file.
+    std::error_code noFile;
+    const bool firstStart = !settingsPath.empty() && !std::filesystem::exists(settingsPath, noFile);
     if (line.Help) {
         // The sound's search starts beside the program, which only an application object knows.
         QCoreApplication probe(argc, argv);
@@ -46,7 +50,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName("CorvaneGV");
     QCoreApplication::setApplicationVersion(ProgramVersion);
     // Ties the windows to the installed menu entry (Wayland takes the icon from there).
-    QGuiApplication::setDesktopFileName("org.example.CorvaneGV");
+    QGuiApplication::setDesktopFileName(AppId);
     // The tray icon keeps nothing alive: closing the main window ends the program.
     app.setQuitOnLastWindowClosed(false);
 
@@ -70,6 +74,8 @@ int main(int argc, char** argv) {
     options.Tracker = line.Tracker;
     options.ChatHost = line.ChatHost;
     options.ChatPort = line.ChatPort;
+    options.TrackerFromCommandLine = line.TrackerGiven;
+    options.Welcome = firstStart && !line.ChatServerGiven;
 
     TCorvaneGVMF window(loop, settingsKey, options);
     window.OnClosed = [] { QCoreApplication::exit(0); };
