@@ -3,6 +3,8 @@
 
 #include "settings/OptionsApply.h"
 #include "shell/GamesPageView.h"
+#include "shell/ChatPage.h"
+#include "shell/OptionsChatServer.h"
 #include "shell/QtMessageBoxes.h"
 #include "shell/Unit1.h"
 #include "tracker/GameTypes.h"
@@ -261,6 +263,9 @@ void TfrmOptions::BuildControls() {
         lbeShortcut[static_cast<std::size_t>(i)] = edit;
     }
 
+    ChatServer = new TChatServerPage(onChange);
+    PageControl1->addTab(ChatServer, "Chat server");
+
     std::vector<QLineEdit*> edits{lbeNickname, lbeFullName, edSoundPathUserMessage};
     for (const TGameControls& g : Games) edits.insert(edits.end(), {g.lbePath, g.lbeCmd});
     edits.insert(edits.end(), lbeShortcut.begin(), lbeShortcut.end());
@@ -293,6 +298,8 @@ void TfrmOptions::FormCreate() {
                                                               &s.Shortcut9, &s.Shortcut0};
     for (std::size_t i = 0; i < 10; ++i) lbeShortcut[i]->setText(Local(*shortcutTexts[i]));
     edSoundPathUserMessage->setText(Local(s.SoundPathUserMessage));
+    const TChatSession& session = owner_.Chat().Session();
+    ChatServer->Fill(s, session.Host(), session.RefusedFingerprint());
     if (owner_.tsGames) {
         const auto alerts = owner_.tsGames->ViewSettings().AlertPlayers;
         for (std::size_t i = 0; i < 4; ++i) {
@@ -332,6 +339,7 @@ TSettings TfrmOptions::Values() const {
     std::string* shortcuts[] = {&v.Shortcut1, &v.Shortcut2, &v.Shortcut3, &v.Shortcut4, &v.Shortcut5,
                                 &v.Shortcut6, &v.Shortcut7, &v.Shortcut8, &v.Shortcut9, &v.Shortcut0};
     for (std::size_t i = 0; i < 10; ++i) *shortcuts[i] = text(lbeShortcut[i]);
+    ChatServer->Store(v, owner_.Settings.ChatCertificatePins);
     return v;
 }
 
@@ -431,6 +439,7 @@ void TfrmOptions::btnApplyClick() {
         ApplyOptions(owner_.Settings, owner_.SettingsKey(), Values(), targets, events);
     });
     SaveFormingAlerts();
+    owner_.ApplyChatServer();
 }
 
 void TfrmOptions::btnOKClick() {
@@ -440,6 +449,7 @@ void TfrmOptions::btnOKClick() {
     });
     if (!mayClose) return;
     SaveFormingAlerts();
+    owner_.ApplyChatServer();
     close();
 }
 

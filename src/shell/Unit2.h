@@ -18,6 +18,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class TChatServerPage;
 class TCorvaneGVMF;
 class TOptionsApplyTargets;
 struct TSettingsEvents;
@@ -88,6 +89,8 @@ public:
     std::array<QSpinBox*, 4> seFormingAlert{};
     // Shortcuts: Control+1 ... Control+9, Control+0 in this order.
     std::array<QLineEdit*, 10> lbeShortcut{};
+    // Chat server (its own file).
+    TChatServerPage* ChatServer = nullptr;
 
 private:
     void BuildControls();

@@ -70,6 +70,8 @@ int main(int argc, char** argv) {
     options.Tracker = line.Tracker;
     options.ChatHost = line.ChatHost;
     options.ChatPort = line.ChatPort;
+    options.ChatTls = line.ChatTls;
+    options.ChatFromSettings = !line.ChatServerGiven;
 
     TCorvaneGVMF window(loop, settingsKey, options);
     window.OnClosed = [] { QCoreApplication::exit(0); };
