@@ -250,6 +250,8 @@ void EachPin(const std::string& pins, F each) {
         std::size_t end = pins.find(';', at);
         if (end == std::string::npos) end = pins.size();
         std::string_view line(pins.data() + at, end - at);
+        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+        while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
         const auto blank = line.find(' ');
         if (blank != std::string_view::npos && blank > 0) each(line.substr(0, blank), line.substr(blank + 1), line);
         at = end + 1;
