@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -40,19 +41,42 @@ std::string TakeErrorText(const char* fallback) {
     return text;
 }
 
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// Loading the trust store costs far more than a handshake, so the context is made once and
+// kept while SSL_CERT_FILE and SSL_CERT_DIR stay as they were. Returns a reference of its own.
+SSL_CTX* SharedContext() {
+    static SSL_CTX* shared = nullptr;
+    static std::string file, dir;
+    const std::string nowFile = Env("SSL_CERT_FILE"), nowDir = Env("SSL_CERT_DIR");
+    if (!shared || nowFile != file || nowDir != dir) {
+        SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+        if (!ctx) return nullptr;
+        SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+        // The default paths honour SSL_CERT_FILE and SSL_CERT_DIR like every OpenSSL program.
+        SSL_CTX_set_default_verify_paths(ctx);
+        ERR_clear_error();  // a missing default folder is no failure
+        SSL_CTX_free(shared);
+        shared = ctx;
+        file = nowFile;
+        dir = nowDir;
+    }
+    SSL_CTX_up_ref(shared);
+    return shared;
+}
+
 class TOpenSslSession final : public TTlsSession {
 public:
     TOpenSslSession(const std::string& serverName, const std::string& pin) : pin_(pin) {
         ERR_clear_error();
-        ctx_ = SSL_CTX_new(TLS_client_method());
+        ctx_ = SharedContext();
         if (!ctx_) {
             Fail("cannot set up TLS: " + TakeErrorText("no context"));
             return;
         }
-        SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
-        // The default paths honour SSL_CERT_FILE and SSL_CERT_DIR like every OpenSSL program.
-        SSL_CTX_set_default_verify_paths(ctx_);
-        ERR_clear_error();  // a missing default folder is no failure
         ssl_ = SSL_new(ctx_);
         BIO* in = BIO_new(BIO_s_mem());
         BIO* out = BIO_new(BIO_s_mem());
