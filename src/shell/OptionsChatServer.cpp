@@ -19,7 +19,7 @@ bool SameHostText(const QString& a, const std::string& b) {
 
 }  // namespace
 
-TChatServerPage::TChatServerPage(std::function<void()> changed) {
+TChatServerPage::TChatServerPage(std::function<void()> changed) : changed_(changed) {
     auto* server = new QGroupBox("Server", this);
     server->setGeometry(8, 8, 377, 105);
     auto* hostLabel = new QLabel("Host:", server);
@@ -79,6 +79,7 @@ TChatServerPage::TChatServerPage(std::function<void()> changed) {
 void TChatServerPage::Fill(const TSettings& s, const std::string& refusedHost, const std::string& refusedFingerprint) {
     refusedHost_ = refusedHost;
     refusedFingerprint_ = refusedFingerprint;
+    trustRefused_ = false;
     pins_ = s.ChatCertificatePins;
     lbeChatHost->setText(Local(s.ChatServerHost));
     lbeChatPort->setText(Local(s.ChatServerPort));
@@ -88,13 +89,18 @@ void TChatServerPage::Fill(const TSettings& s, const std::string& refusedHost, c
 }
 
 void TChatServerPage::UpdateRefused() {
-    const bool offer = !refusedFingerprint_.empty() && SameHostText(lbeChatHost->text(), refusedHost_);
+    const bool offer = !refusedFingerprint_.empty() && !refusedHost_.empty() && !trustRefused_;
     lbRefused->setText(offer ? Local("Refused for " + refusedHost_ + ": " + refusedFingerprint_) : QString());
     btnTrustRefused->setEnabled(offer);
 }
 
 void TChatServerPage::btnTrustRefusedClick() {
-    if (!refusedFingerprint_.empty()) lbeTrustedFingerprint->setText(Local(refusedFingerprint_));
+    if (refusedFingerprint_.empty() || refusedHost_.empty()) return;
+    trustRefused_ = true;
+    if (SameHostText(lbeChatHost->text(), refusedHost_)) lbeTrustedFingerprint->setText(Local(refusedFingerprint_));
+    UpdateRefused();
+    lbRefused->setText(Local("Trusted for " + refusedHost_ + " once applied: " + refusedFingerprint_));
+    changed_();
 }
 
 void TChatServerPage::Store(TSettings& v, const std::string& storedPins) const {
@@ -104,4 +110,7 @@ void TChatServerPage::Store(TSettings& v, const std::string& storedPins) const {
     // Fingerprints are compared as OpenSSL prints them: upper-case pairs joined by colons.
     v.ChatCertificatePins =
         WithCertificatePin(storedPins, v.ChatServerHost, ToStd(lbeTrustedFingerprint->text().toUpper()));
+    // The refused host may be the command line's, not the field's.
+    if (trustRefused_ && !SameHostText(lbeChatHost->text(), refusedHost_))
+        v.ChatCertificatePins = WithCertificatePin(v.ChatCertificatePins, refusedHost_, refusedFingerprint_);
 }

@@ -19,7 +19,7 @@ public:
     explicit TChatServerPage(std::function<void()> changed);
 
     // refusedHost and refusedFingerprint: the certificate the chat last refused, offered for
-    // trust while the host field names that host.
+    // trust (also when the command line named that host rather than the host field).
     void Fill(const TSettings& settings, const std::string& refusedHost, const std::string& refusedFingerprint);
     // Writes host, port, TLS and the pins (stored pins with this host's entry from the field).
     void Store(TSettings& values, const std::string& storedPins) const;
@@ -36,5 +36,7 @@ public:
 private:
     void UpdateRefused();
 
+    std::function<void()> changed_;
     std::string refusedHost_, refusedFingerprint_, pins_;
+    bool trustRefused_ = false;
 };

@@ -280,4 +280,15 @@ TEST_F(SettingsDialogTest, TheChatServerPageStoresHostPortTlsAndTheHostsTrustedC
     p.lbeChatPort->setText("6667");
     p.cbUseTls->click();
     EXPECT_EQ(p.lbeChatPort->text(), "6697");
+
+    // A certificate refused for the host the command line named is trusted for that host.
+    p.Fill(w->Settings, "localhost", "EE:FF");
+    EXPECT_TRUE(p.btnTrustRefused->isEnabled());
+    EXPECT_NE(p.lbRefused->text().indexOf("EE:FF"), -1);
+    p.btnTrustRefused->click();
+    EXPECT_FALSE(p.btnTrustRefused->isEnabled());
+    EXPECT_EQ(p.lbeTrustedFingerprint->text(), "CC:DD");  // the field's host keeps its own
+    d.btnApply->click();
+    EXPECT_EQ(CertificatePin(key.StoredValue("ChatCertificatePins")->Text, "localhost"), "EE:FF");
+    EXPECT_EQ(CertificatePin(key.StoredValue("ChatCertificatePins")->Text, "chat.example.org"), "CC:DD");
 }
