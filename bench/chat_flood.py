@@ -109,6 +109,7 @@ def main():
     ap.add_argument("--build", default=os.path.join(here, "..", "build"))
     ap.add_argument("--messages", type=int, default=100000)
     ap.add_argument("--rate", type=int, default=5000, help="messages per second the bot sends")
+    ap.add_argument("--tls", action="store_true", help="the program on ngircd's TLS port (compare with a plain run)")
     a = ap.parse_args()
     for tool in ("ngircd", "weechat-headless"):
         if not shutil.which(tool) and not os.path.exists("/usr/sbin/" + tool):
@@ -124,15 +125,29 @@ def main():
                         "AdminEMail = b@localhost\nListen = 127.0.0.1\nPorts = %d\nPidFile = %s\n"
                         "MotdPhrase = \"flood\"\n[Limits]\nMaxConnectionsIP = 0\nMaxPenaltyTime = 0\n"
                         "[Options]\nDNS = no\nIdent = no\nPAM = no\n" % (port, os.path.join(tmp, "ngircd.pid")))
+            program_server, program_env = "127.0.0.1:%d" % port, {}
+            if a.tls:
+                # A self-signed certificate the program trusts through SSL_CERT_FILE.
+                tls_port, cert, key = free_port(), os.path.join(tmp, "cert.pem"), os.path.join(tmp, "key.pem")
+                subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1",
+                                "-addext", "subjectAltName=IP:127.0.0.1"], check=True, capture_output=True)
+                os.chmod(tmp, 0o755)
+                os.chmod(key, 0o644)
+                with open(conf, "a") as f:
+                    f.write("[SSL]\nCertFile = %s\nKeyFile = %s\nPorts = %d\n" % (cert, key, tls_port))
+                program_server, program_env = "ircs://127.0.0.1:%d" % tls_port, {"SSL_CERT_FILE": cert}
             ngircd = shutil.which("ngircd") or "/usr/sbin/ngircd"
             procs.append(subprocess.Popen([ngircd, "--nodaemon", "--passive", "--config", conf],
                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
             wait_port(port)
+            if a.tls:
+                wait_port(tls_port)
 
             program = subprocess.Popen(
                 [os.path.join(a.build, "src", "shell", "corvanegv"), "--tracker", "127.0.0.1:%d" % free_port(),
-                 "--chat-server", "127.0.0.1:%d" % port, "--config-dir", os.path.join(tmp, "program")],
-                env=dict(os.environ, QT_QPA_PLATFORM="offscreen"), stdout=subprocess.DEVNULL,
+                 "--chat-server", program_server, "--config-dir", os.path.join(tmp, "program")],
+                env=dict(os.environ, QT_QPA_PLATFORM="offscreen", **program_env), stdout=subprocess.DEVNULL,
                 stderr=subprocess.DEVNULL)
             procs.append(program)
             weechat = subprocess.Popen(

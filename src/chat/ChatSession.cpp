@@ -67,14 +67,23 @@ void TChatSession::btnChatConnectionClick() {
     }
 }
 
+void TChatSession::SetServer(const std::string& host, const std::string& port, bool tls) {
+    host_ = host;
+    port_ = port;
+    tls_ = tls;
+}
+
 void TChatSession::StartAttempt() {
     up_ = false;
+    client_.SetUseTls(tls_);
+    client_.SetTlsPin(tls_ ? CertificatePin(settings_.ChatCertificatePins, host_) : std::string());
     client_.SetNick(LoginNick());
     client_.SetRealName(RealNameText());
     client_.SetHost(host_);
     client_.SetPort(port_);
     conversations_.SetTabLabel(0, host_);
-    conversations_.AddLineToRichEdit("", "Connecting to " + host_ + ":" + port_, LineClass::Status);
+    conversations_.AddLineToRichEdit("", "Connecting to " + host_ + ":" + port_ + (tls_ ? " (TLS)" : ""),
+                                     LineClass::Status);
     client_.Connect();
 }
 
@@ -206,6 +215,11 @@ void TChatSession::IRCCli1SessionClosed(TIRCCli&, std::uint16_t error) {
         WriteEverywhere(line);
     if (error == TIRCCli::NoAnswerError && wasUp)
         conversations_.AddLineToRichEdit("", "The server did not answer for too long", LineClass::Status);
+    // A refused certificate is the same on every attempt: no retry, and never plain text.
+    if (ReportTlsFailure()) {
+        wanted_ = false;
+        reconnecting_ = false;
+    }
     for (int i = 0; i < conversations_.RowCount(); ++i) {
         TConversation& c = conversations_.Row(i);
         if (c.UserList) c.UserList->Clear();
@@ -216,4 +230,26 @@ void TChatSession::IRCCli1SessionClosed(TIRCCli&, std::uint16_t error) {
         ScheduleReconnect();
     else
         wanted_ = false;
+}
+
+bool TChatSession::ReportTlsFailure() {
+    const TTlsFailure& f = client_.Socket().TlsFailure();
+    if (!client_.UseTls() || !f.Failed) return false;
+    if (!f.CertificateRejected) {
+        conversations_.AddLineToRichEdit("", "TLS with " + host_ + " failed: " + f.Reason, LineClass::Error);
+        return false;
+    }
+    refusedFingerprint_ = f.Fingerprint;
+    std::string line;
+    if (!f.PinnedFingerprint.empty())
+        line = "The certificate of " + host_ + " has changed: refused. Trusted SHA-256 " + f.PinnedFingerprint +
+               ", offered SHA-256 " + f.Fingerprint;
+    else
+        line = "The certificate of " + host_ + " was refused (" + f.Reason + "). SHA-256 fingerprint " +
+               (f.Fingerprint.empty() ? std::string("none") : f.Fingerprint);
+    conversations_.AddLineToRichEdit("", line, LineClass::Error);
+    conversations_.AddLineToRichEdit(
+        "", "Not connected. If you know this certificate is the server's, trust it in Settings (Chat server).",
+        LineClass::Error);
+    return true;
 }

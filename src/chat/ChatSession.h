@@ -52,6 +52,11 @@ public:
 
     const std::string& Host() const { return host_; }
     const std::string& Port() const { return port_; }
+    bool UseTls() const { return tls_; }
+    // Where the next Connect goes; a session under way keeps its server.
+    void SetServer(const std::string& host, const std::string& port, bool tls);
+    // The certificate last refused for Host (empty when none): what the user may choose to trust.
+    const std::string& RefusedFingerprint() const { return refusedFingerprint_; }
 
 private:
     // Sets the client up for host and port and calls Connect; raises what Connect raises.
@@ -62,12 +67,17 @@ private:
     void Rejoin();
     // The line to every conversation, after the server view, in the order they were opened.
     void WriteEverywhere(const std::string& text);
+    // The server view's account of a TLS connect that failed; true when the certificate was
+    // refused, which no automatic attempt can mend.
+    bool ReportTlsFailure();
 
     TIRCCli& client_;
     TConversations& conversations_;
     TSettings& settings_;
     TRandomGenerator& random_;
     std::string host_, port_;
+    bool tls_ = false;
+    std::string refusedFingerprint_;
 
     // The user asked for a session and has not ended it.
     bool wanted_ = false;

@@ -70,6 +70,11 @@ void TIRCCli::SetPort(const std::string& value) {
     port_ = value;
 }
 
+void TIRCCli::SetUseTls(bool value) {
+    CheckInactive();
+    useTls_ = value;
+}
+
 void TIRCCli::SetNick(const std::string& value) {
     nick_ = value;
     wantedNick_ = value;
@@ -100,6 +105,9 @@ void TIRCCli::Start() {
         socket_.SetAddr(host_);
         socket_.SetPort(port_);
         socket_.SetProto("tcp");
+        socket_.Tls.Enabled = useTls_;
+        socket_.Tls.ServerName = host_;
+        socket_.Tls.PinnedFingerprint = tlsPin_;
         socket_.Connect();
     } catch (...) {
         // Back to idle, so that a later Connect tries again.

@@ -67,6 +67,12 @@ public:
     void SetHost(const std::string& value);
     const std::string& Port() const { return port_; }
     void SetPort(const std::string& value);
+    // TLS for the next connection, checked against Host (or, when set, only that certificate:
+    // the fingerprint as TTlsFailure gives it). Socket().TlsFailure() says why it failed.
+    bool UseTls() const { return useTls_; }
+    void SetUseTls(bool value);
+    const std::string& TlsPin() const { return tlsPin_; }
+    void SetTlsPin(const std::string& value) { tlsPin_ = value; }
     bool AutoLogin() const { return autoLogin_; }
     void SetAutoLogin(bool value) { autoLogin_ = value; }
 
@@ -175,6 +181,8 @@ private:
     std::size_t nickMaxLength_ = std::string::npos;
     bool active_ = false;
     bool autoLogin_ = true;
+    bool useTls_ = false;
+    std::string tlsPin_;
     // Session-closed events of the connection that the client must not pass on: the quiet
     // clean-up of a failed start, and destruction.
     bool quietClose_ = false;

@@ -30,6 +30,7 @@ TWSocket::~TWSocket() {
     OnChangeState = nullptr;
     OnError = nullptr;
     OnBgException = nullptr;
+    DropTls();
     if (handle_ >= 0) {
         const int fd = handle_;
         StopWatching();
@@ -138,6 +139,8 @@ void TWSocket::Connect() {
     if (!failure.empty()) return RaiseSocketError("connect: " + failure);
 
     DiscardBuffers();
+    DropTls();
+    tlsFailure_ = {};
     int err = 0;
     const int fd = wsapi::CreateSocket(datagram_, protoNumber_, err);
     if (fd < 0) return ReportSocketError("Connect (socket)", err);
@@ -233,6 +236,7 @@ void TWSocket::CloseSocketHandle(bool shutdownFirst, std::uint16_t error) {
     if (state_ == wsClosed) return;
 
     int err = 0;
+    DropTls();
     if (shutdownFirst) wsapi::ShutdownSend(handle_, err);
     const int fd = handle_;
     StopWatching();
@@ -257,6 +261,7 @@ void TWSocket::CloseSocketHandle(bool shutdownFirst, std::uint16_t error) {
 
 void TWSocket::CloseHandleNow() {
     if (handle_ < 0) return;
+    DropTls();
     const int fd = handle_;
     StopWatching();
     handle_ = -1;

@@ -2,8 +2,10 @@
 #pragma once
 
 #include "net/EventLoop.h"
+#include "net/TlsSession.h"
 #include "net/WSockbuf.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -87,6 +89,20 @@ public:
     int LingerTimeout() const { return lingerTimeout_; }
     void SetLingerTimeout(int seconds) { lingerTimeout_ = seconds; }
     TWSocketOptions ComponentOptions;
+
+    // TLS on this connection (WSocketTls.cpp), taken at Connect. The handshake runs between the
+    // TCP connect and OnSessionConnected, which then reports TlsFailedError when it failed
+    // (TlsFailure() says why); Send and Receive carry plain bytes either way.
+    struct TTlsOptions {
+        bool Enabled = false;
+        std::string ServerName;  // empty: Addr
+        std::string PinnedFingerprint;
+        std::chrono::milliseconds HandshakeLimit{20000};
+    } Tls;
+    static constexpr std::uint16_t TlsFailedError = 10053;
+    // The last TLS failure of this connection; cleared by Connect.
+    const TTlsFailure& TlsFailure() const { return tlsFailure_; }
+    bool TlsUp() const { return tlsUp_; }
 
     TSocketState State() const { return state_; }
     int LastError() const { return lastError_; }
@@ -186,6 +202,16 @@ private:
     void PauseReadsIfWaiting();
     void PostNotification(std::function<void(TWSocket&)> notification);
     void UpdateWatch();
+    // TLS (WSocketTls.cpp).
+    void StartTls();
+    void TlsReady(unsigned ready);
+    void TlsHandshakeStep();
+    void TlsFail(const TTlsFailure& failure);
+    void TlsFlush();
+    void DropTls();
+    int TlsReceive(void* buffer, int size);
+    int WaitingBytes(int& error);
+    void QueueBytes(const char* data, int count);
     bool HandleCurrent(std::uint64_t generation) const { return handle_ >= 0 && generation == generation_; }
 
     TEventLoop& loop_;
@@ -219,4 +245,11 @@ private:
     bool closeReported_ = false;
     bool destroying_ = false;
     int eventDepth_ = 0;
+
+    std::unique_ptr<TTlsSession> tls_;
+    bool tlsHandshaking_ = false;
+    bool tlsUp_ = false;
+    bool tlsEnded_ = false;  // close_notify or a broken record seen
+    TEventLoop::TimerId tlsTimer_ = 0;
+    TTlsFailure tlsFailure_;
 };

@@ -38,7 +38,7 @@ constexpr TValueDef Text(const char* name, std::string TSettings::*text, const c
 using S = TSettings;
 
 // The load order; the table is also the one place that names each value.
-constexpr std::array<TValueDef, 34> kLoadOrder = {{
+constexpr std::array<TValueDef, 38> kLoadOrder = {{
     Optional("FSPath", &S::FSPath),
     Optional("FSCmd", &S::FSCmd),
     Flag("FSEnabled", &S::FSEnabled, true),
@@ -75,16 +75,21 @@ constexpr std::array<TValueDef, 34> kLoadOrder = {{
     // The tracker's default is a documentation address that routes nowhere (the real one is
     // not known to us): the games page says so and points the user here.
     Text("Tracker", &S::Tracker, "192.0.2.1:12000"),
+    Text("ChatServerHost", &S::ChatServerHost, "irc.libera.chat"),
+    Text("ChatServerPort", &S::ChatServerPort, "6697"),
+    Flag("ChatServerTls", &S::ChatServerTls, true),
+    Text("ChatCertificatePins", &S::ChatCertificatePins, ""),
 }};
 
 // The save order differs from the load order only in each game's flag coming first.
-constexpr std::array<std::string_view, 34> kSaveOrder = {
+constexpr std::array<std::string_view, 38> kSaveOrder = {
     "FSEnabled", "FSPath", "FSCmd", "BtRLEnabled", "BtRLPath", "BtRLCmd", "WCSEnabled", "WCSPath", "WCSCmd",
     "StarfoxEnabled", "StarfoxPath", "StarfoxCmd", "Nickname", "FullName", "DontAskQuitQuestion",
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
     "SoundPath-UserMessage", "Shortcut1", "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6",
     "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs",
     "Tracker",
+    "ChatServerHost", "ChatServerPort", "ChatServerTls", "ChatCertificatePins",
 };
 
 const TValueDef& Def(std::string_view name) {
@@ -226,4 +231,54 @@ void SaveSettings(TRegistryKey& key, TSettings& settings, const TSettings& from,
     for (std::size_t i = 0; i < end; ++i) CopyField(Def(kSaveOrder[i]), settings, work);
     ReportProblems(key, events);
     if (failure) throw *failure;
+}
+
+namespace {
+
+bool SameHost(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Calls each(host, fingerprint, line) for every well-formed line of pins.
+template <class F>
+void EachPin(const std::string& pins, F each) {
+    std::size_t at = 0;
+    while (at < pins.size()) {
+        std::size_t end = pins.find(';', at);
+        if (end == std::string::npos) end = pins.size();
+        std::string_view line(pins.data() + at, end - at);
+        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+        while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+        const auto blank = line.find(' ');
+        if (blank != std::string_view::npos && blank > 0) each(line.substr(0, blank), line.substr(blank + 1), line);
+        at = end + 1;
+    }
+}
+
+}  // namespace
+
+std::string CertificatePin(const std::string& pins, const std::string& host) {
+    std::string found;
+    EachPin(pins, [&](std::string_view h, std::string_view fp, std::string_view) {
+        if (found.empty() && SameHost(h, host)) found = fp;
+    });
+    return found;
+}
+
+std::string WithCertificatePin(const std::string& pins, const std::string& host, const std::string& fingerprint) {
+    std::string out;
+    EachPin(pins, [&](std::string_view h, std::string_view, std::string_view line) {
+        if (SameHost(h, host)) return;
+        out.append(line);
+        out += ';';
+    });
+    if (!fingerprint.empty() && !host.empty()) out += host + " " + fingerprint + ";";
+    return out;
 }

@@ -32,9 +32,21 @@ struct TSettings {
     bool DesktopNotification = false;  // private messages and highlights while the window is away
     bool ChatLogs = false;             // each conversation written to a log file
     std::string Tracker;               // the game tracker, "ADDR:BASEPORT"
+    // The chat server when the command line names none.
+    std::string ChatServerHost;
+    std::string ChatServerPort;
+    bool ChatServerTls = false;
+    // Certificates the user trusts, "host fingerprint" pairs, each ended by ';'.
+    std::string ChatCertificatePins;
 
     bool operator==(const TSettings&) const = default;
 };
+
+// The pinned fingerprint for host in pins ("host fingerprint;" entries; host compared without
+// regard to ASCII case), empty when none.
+std::string CertificatePin(const std::string& pins, const std::string& host);
+// pins with host's entry replaced by host and fingerprint (removed when fingerprint is empty).
+std::string WithCertificatePin(const std::string& pins, const std::string& host, const std::string& fingerprint);
 
 // The text bound to Control+digit (0 to 9); empty for any other number.
 const std::string& ShortcutText(const TSettings& settings, int digit);

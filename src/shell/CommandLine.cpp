@@ -6,14 +6,17 @@
 #include <charconv>
 
 const char* const CommandLineUsage =
-    "usage: corvanegv [-developer] [--tracker ADDR[:BASEPORT]] [--chat-server HOST[:PORT]]\n"
+    "usage: corvanegv [-developer] [--tracker ADDR[:BASEPORT]] [--chat-server SERVER]\n"
     "                 [--config-dir DIR] [--help] [--version]\n"
     "  -developer               show the UDPCheck button, no automatic chat connect, no quit\n"
     "                           question, every chat server message in the server view\n"
     "  --tracker ADDR[:BASEPORT]  game tracker (IPv4 address or host name) for this run over\n"
     "                           the one set under Settings; game type N is asked on\n"
     "                           BASEPORT + N (default BASEPORT 12000)\n"
-    "  --chat-server HOST[:PORT]  chat server (default port 6667)\n"
+    "  --chat-server SERVER     chat server for this run, instead of the one in the settings:\n"
+    "                           ircs://HOST[:PORT]  TLS (default port 6697)\n"
+    "                           irc://HOST[:PORT] or HOST[:PORT]  plain text (default 6667)\n"
+    "                           (built in: ircs://irc.libera.chat:6697)\n"
     "  --config-dir DIR         keep the settings in DIR/settings.reg\n"
     "  --help                   this text\n"
     "  --version                the program's version\n";
@@ -60,6 +63,34 @@ bool SplitHostPort(const std::string& text, std::string& host, int& port, bool& 
 
 }  // namespace
 
+bool ParseChatServer(const std::string& text, std::string& host, std::string& port, bool& tls, std::string& error) {
+    std::string rest = text;
+    bool secure = false;
+    const auto scheme = rest.find("://");
+    if (scheme != std::string::npos) {
+        const QString name = QString::fromStdString(rest.substr(0, scheme)).toLower();
+        if (name == "ircs") secure = true;
+        else if (name != "irc") {
+            error = "unknown scheme '" + rest.substr(0, scheme) + "' (ircs:// or irc://)";
+            return false;
+        }
+        rest = rest.substr(scheme + 3);
+        // A trailing slash (and a channel after it, as in irc://host/channel) names no server.
+        if (const auto slash = rest.find('/'); slash != std::string::npos) rest.resize(slash);
+    }
+    std::string h;
+    int number = 0;
+    bool hasPort = false;
+    if (!SplitHostPort(rest, h, number, hasPort) || h.find_first_of(" /@") != std::string::npos) {
+        error = "expected ircs://HOST[:PORT], irc://HOST[:PORT] or HOST[:PORT], got '" + text + "'";
+        return false;
+    }
+    host = h;
+    port = hasPort ? std::to_string(number) : (secure ? TlsChatPort : PlainChatPort);
+    tls = secure;
+    return true;
+}
+
 bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& line, std::string& error) {
     line.Developer = FindSwitch(args, "-developer") != -1;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -95,13 +126,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& line, 
             line.TrackerGiven = true;
         } else if (a == "--chat-server") {
             if (!take()) return false;
-            int port = 6667;
-            bool hasPort = false;
-            if (!SplitHostPort(value, line.ChatHost, port, hasPort)) {
-                error = "--chat-server: expected HOST[:PORT], got '" + value + "'";
+            if (!ParseChatServer(value, line.ChatHost, line.ChatPort, line.ChatTls, error)) {
+                error = "--chat-server: " + error;
                 return false;
             }
-            line.ChatPort = std::to_string(port);
             line.ChatServerGiven = true;
         } else if (a == "--config-dir") {
             if (!take()) return false;

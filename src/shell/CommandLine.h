@@ -7,10 +7,13 @@
 #include <string_view>
 #include <vector>
 
-// The chat server host built into the program: a public IRC network that takes plain
-// connections on 6667.
+// The chat server built into the program: a public IRC network, reached over TLS.
 inline constexpr const char* DefaultChatServerHost = "irc.libera.chat";
-inline constexpr const char* DefaultChatServerPort = "6667";
+inline constexpr const char* DefaultChatServerPort = "6697";
+inline constexpr bool DefaultChatServerTls = true;
+// The ports a chat server address without one means.
+inline constexpr const char* PlainChatPort = "6667";
+inline constexpr const char* TlsChatPort = "6697";
 inline constexpr const char* ProgramVersion = "1.01";
 
 // The 1-based position of the last argument that equals sw ignoring letter case (whole
@@ -24,9 +27,10 @@ struct TCommandLine {
     TTrackerAddress Tracker = DefaultTrackerAddress();
     std::string ChatHost = DefaultChatServerHost;
     std::string ChatPort = DefaultChatServerPort;
+    bool ChatTls = DefaultChatServerTls;
     std::string ConfigDir;  // empty: the user's configuration folder
-    // Given on the command line: the tracker then holds for this run over the settings', and
-    // a chat server given means a test world or a script, which needs no welcome.
+    // Given on the command line: each then holds for this run over the settings', and a chat
+    // server given means a test world or a script, which needs no welcome.
     bool TrackerGiven = false;
     bool ChatServerGiven = false;
 };
@@ -36,6 +40,10 @@ extern const char* const CommandLineUsage;
 // The usage followed by the files the program uses here: the settings file (empty: none, as
 // no configuration folder is known) and the message sound it found (empty: none found).
 std::string HelpText(const std::string& settingsFile, const std::string& soundFile);
+
+// A chat server address: ircs://HOST[:PORT] (TLS, port 6697 unless given), irc://HOST[:PORT]
+// or HOST[:PORT] (plain text, 6667). False with a message for anything else.
+bool ParseChatServer(const std::string& text, std::string& host, std::string& port, bool& tls, std::string& error);
 
 // Reads the options from args (args[0] is the program). Unknown arguments are ignored, as
 // the program always did; a known option with a bad value gives false and a message.

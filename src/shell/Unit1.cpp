@@ -164,6 +164,7 @@ void TCorvaneGVMF::BindChatPage() {
                       btnChatConnection, [this] { return PageControl1->currentIndex() == 0; },
                       [this](const std::function<void()>& handler) { Guarded(handler); }},
         *irc_, Settings, Random, options_.ChatHost, options_.ChatPort);
+    chat_->Session().SetServer(options_.ChatHost, options_.ChatPort, options_.ChatTls);
     chat_->Messages().OnNotifyUserMessage = [this](const TUserMessage& message) { NotifyUserMessage(message); };
     chat_->Messages().DeveloperMode = [this] { return developerMode_; };
     chat_->OnJoinFriendGame = [this](const std::string& server) { return JoinFriendGame(server); };
@@ -176,6 +177,14 @@ void TCorvaneGVMF::BindChatPage() {
         c.ShowConversation(c.TabLabel(c.SelectedTab()), show);
         if (show) c.SelectedTabSeen();
     };
+}
+
+void TCorvaneGVMF::ApplyChatServer() {
+    // A settings file that failed to load leaves the built-in server of the options.
+    if (options_.ChatFromSettings && !Settings.ChatServerHost.empty())
+        chat_->Session().SetServer(Settings.ChatServerHost, Settings.ChatServerPort, Settings.ChatServerTls);
+    else
+        chat_->Session().SetServer(options_.ChatHost, options_.ChatPort, options_.ChatTls);
 }
 
 void TCorvaneGVMF::BuildMenu() {
@@ -244,6 +253,7 @@ void TCorvaneGVMF::RunStartupSteps() {
         LoadSettings(settingsKey_, Settings, Names, Random, events);
         // The games page's arrangement lives beside the settings, as values of its own.
         tsGames->ApplyViewSettings(LoadGamesView(settingsKey_));
+        ApplyChatServer();
 
         // The tracker as the user set it, unless this run was given one.
         trackerOverridden_ = options_.TrackerFromCommandLine;

@@ -61,6 +61,10 @@ struct TMainWindowOptions {
     TTrackerAddress Tracker = DefaultTrackerAddress();
     std::string ChatHost = DefaultChatServerHost;
     std::string ChatPort = DefaultChatServerPort;
+    bool ChatTls = false;
+    // The chat server comes from the settings rather than from ChatHost, ChatPort and ChatTls
+    // (the program without --chat-server).
+    bool ChatFromSettings = false;
     // Local port of the status socket; tests take 0, an ephemeral port.
     int StatusPort = StatusLocalPort;
     // Null: real message boxes owned by the window. Tests answer through their own.
@@ -127,6 +131,8 @@ public:
     TIRCCli& IRCCli1() { return *irc_; }
     // The chat page: conversations, session control and server lines.
     TChatPage& Chat() { return *chat_; }
+    // Points the chat's next connect at the server the options or the settings name.
+    void ApplyChatServer();
     TCorvaneCheck* Tracker() { return tracker_.get(); }
     TGamesRefresh* Refresh() { return refresh_.get(); }
     TJoinGame& Join() { return *join_; }

@@ -3,6 +3,8 @@
 
 #include "settings/OptionsApply.h"
 #include "shell/GamesPageView.h"
+#include "shell/ChatPage.h"
+#include "shell/OptionsChatServer.h"
 #include "shell/QtMessageBoxes.h"
 #include "shell/TrackerPage.h"
 #include "shell/Unit1.h"
@@ -267,6 +269,9 @@ void TfrmOptions::BuildControls() {
     PageControl1->addTab(tsTracker, "Tracker");
     connect(tsTracker->seTrackerPort, &QSpinBox::valueChanged, this, onChange);
 
+    ChatServer = new TChatServerPage(onChange);
+    PageControl1->addTab(ChatServer, "Chat server");
+
     std::vector<QLineEdit*> edits{lbeNickname, lbeFullName, edSoundPathUserMessage, tsTracker->lbeTrackerAddress};
     for (const TGameControls& g : Games) edits.insert(edits.end(), {g.lbePath, g.lbeCmd});
     edits.insert(edits.end(), lbeShortcut.begin(), lbeShortcut.end());
@@ -299,6 +304,8 @@ void TfrmOptions::FormCreate() {
                                                               &s.Shortcut9, &s.Shortcut0};
     for (std::size_t i = 0; i < 10; ++i) lbeShortcut[i]->setText(Local(*shortcutTexts[i]));
     edSoundPathUserMessage->setText(Local(s.SoundPathUserMessage));
+    const TChatSession& session = owner_.Chat().Session();
+    ChatServer->Fill(s, session.Host(), session.RefusedFingerprint());
     if (owner_.tsGames) {
         const auto alerts = owner_.tsGames->ViewSettings().AlertPlayers;
         for (std::size_t i = 0; i < 4; ++i) {
@@ -340,6 +347,7 @@ TSettings TfrmOptions::Values() const {
                                 &v.Shortcut6, &v.Shortcut7, &v.Shortcut8, &v.Shortcut9, &v.Shortcut0};
     for (std::size_t i = 0; i < 10; ++i) *shortcuts[i] = text(lbeShortcut[i]);
     v.Tracker = tsTracker->Text();
+    ChatServer->Store(v, owner_.Settings.ChatCertificatePins);
     return v;
 }
 
@@ -448,6 +456,7 @@ void TfrmOptions::btnApplyClick() {
         ApplyOptions(owner_.Settings, owner_.SettingsKey(), Values(), targets, events);
     });
     SaveFormingAlerts();
+    owner_.ApplyChatServer();
 }
 
 void TfrmOptions::btnOKClick() {
@@ -457,6 +466,7 @@ void TfrmOptions::btnOKClick() {
     });
     if (!mayClose) return;
     SaveFormingAlerts();
+    owner_.ApplyChatServer();
     close();
 }
 

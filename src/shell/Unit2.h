@@ -18,6 +18,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class TChatServerPage;
 class TCorvaneGVMF;
 class TOptionsApplyTargets;
 class TTrackerPage;
@@ -91,6 +92,8 @@ public:
     std::array<QLineEdit*, 10> lbeShortcut{};
     // Tracker
     TTrackerPage* tsTracker = nullptr;
+    // Chat server (its own file).
+    TChatServerPage* ChatServer = nullptr;
 
 private:
     void BuildControls();

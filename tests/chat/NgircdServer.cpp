@@ -65,6 +65,8 @@ void TNgircdServer::Restart() {
 
 bool TNgircdServer::TryStart(const std::string& binary, const TOptions& options, int port) {
     port_ = port;
+    const bool tls = !options.tlsCertFile.empty() && !options.tlsKeyFile.empty();
+    if (tls && tlsPort_ == 0) tlsPort_ = testing_support::UnusedTcpPort();
     const auto conf = dir_.Path() / "ngircd.conf";
     {
         std::ofstream out(conf);
@@ -83,6 +85,9 @@ bool TNgircdServer::TryStart(const std::string& binary, const TOptions& options,
             << "[Options]\n"
             << "DNS = no\nIdent = no\nPAM = no\n"
             << "IncludeDir = " << (dir_.Path() / "conf.d").string() << "\n";
+        if (tls)
+            out << "[SSL]\nCertFile = " << options.tlsCertFile << "\nKeyFile = " << options.tlsKeyFile
+                << "\nPorts = " << tlsPort_ << "\n";
     }
     const std::string log = (dir_.Path() / "ngircd.log").string();
     pid_ = ::fork();
@@ -107,7 +112,7 @@ bool TNgircdServer::TryStart(const std::string& binary, const TOptions& options,
             pid_ = -1;
             return false;
         }
-        if (Listening(port_)) return true;
+        if (Listening(port_) && (!tls || Listening(tlsPort_))) return true;
         // A polling wait on another process: nothing in our loop can tell us sooner.
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

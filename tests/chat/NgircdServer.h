@@ -13,6 +13,8 @@ public:
         int pingTimeout = 120;
         // ngircd's flood protection (penalty time for every command); off for most tests.
         bool floodProtection = false;
+        // A TLS port beside the plain one when both files are given (PEM, readable by nobody).
+        std::string tlsCertFile, tlsKeyFile;
     };
 
     // Starts ngircd in the foreground with its own configuration in a temporary folder and
@@ -26,6 +28,8 @@ public:
 
     int Port() const { return port_; }
     std::string PortText() const { return std::to_string(port_); }
+    int TlsPort() const { return tlsPort_; }
+    std::string TlsPortText() const { return std::to_string(tlsPort_); }
     // The server name it uses as prefix of its own lines.
     static constexpr const char* Name = "irc.test.local";
     std::string Log() const;
@@ -43,4 +47,5 @@ private:
     TOptions options_;
     pid_t pid_ = -1;
     int port_ = 0;
+    int tlsPort_ = 0;
 };

@@ -66,6 +66,8 @@ const std::string kFreshText =
     "\"Shortcut6\"=\"\"\r\n\"Shortcut7\"=\"\"\r\n\"Shortcut8\"=\"\"\r\n\"Shortcut9\"=\"\"\r\n\"Shortcut0\"=\"\"\r\n"
     "\"DesktopNotification\"=dword:00000001\r\n\"ChatLogs\"=dword:00000000\r\n"
     "\"Tracker\"=\"192.0.2.1:12000\"\r\n"
+    "\"ChatServerHost\"=\"irc.libera.chat\"\r\n\"ChatServerPort\"=\"6697\"\r\n"
+    "\"ChatServerTls\"=dword:00000001\r\n\"ChatCertificatePins\"=\"\"\r\n"
     "\r\n";
 
 // Loads with a fresh key object and generator, as a new run of the program would.

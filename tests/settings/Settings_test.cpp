@@ -16,7 +16,8 @@ const std::vector<std::string> kLoadOrder = {
     "StarfoxPath", "StarfoxCmd", "StarfoxEnabled", "Nickname", "FullName", "DontAskQuitQuestion",
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
     "SoundPath-UserMessage", "Shortcut1", "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6",
-    "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker"};
+    "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker", "ChatServerHost",
+    "ChatServerPort", "ChatServerTls", "ChatCertificatePins"};
 
 // What a machine without the key holds after the first start.
 std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& fullName) {
@@ -29,6 +30,10 @@ std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& full
     v.push_back(Dw("DesktopNotification", 1));
     v.push_back(Dw("ChatLogs", 0));
     v.push_back(Str("Tracker", "192.0.2.1:12000"));
+    v.push_back(Str("ChatServerHost", "irc.libera.chat"));
+    v.push_back(Str("ChatServerPort", "6697"));
+    v.push_back(Dw("ChatServerTls", 1));
+    v.push_back(Str("ChatCertificatePins", ""));
     return v;
 }
 
@@ -77,6 +82,9 @@ TEST(LoadSettings, FreshMachineGetsEveryDefaultInOneCommitAndTheFieldsMatchTheKe
     expected.SoundPathUserMessage = "new_msg.wav";
     expected.DesktopNotification = true;
     expected.Tracker = "192.0.2.1:12000";
+    expected.ChatServerHost = "irc.libera.chat";
+    expected.ChatServerPort = "6697";
+    expected.ChatServerTls = true;
     EXPECT_EQ(run.Settings, expected);
 
     // The second start finds everything and writes nothing.
@@ -239,7 +247,8 @@ TEST(SaveSettings, WritesEveryValueInItsOrderWithOneCommit) {
                          "DontAskQuitQuestion", "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound",
                          "Notification-UserMessage", "Sound-UserMessage", "SoundPath-UserMessage", "Shortcut1",
                          "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6", "Shortcut7", "Shortcut8",
-                         "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker"}));
+                         "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker", "ChatServerHost",
+                         "ChatServerPort", "ChatServerTls", "ChatCertificatePins"}));
     EXPECT_EQ(*key.StoredValue("FSPath"), Str("FSPath", ""));  // empty paths are written too
     EXPECT_EQ(*key.StoredValue("WCSEnabled"), Dw("WCSEnabled", 1));
 
@@ -283,4 +292,18 @@ TEST(SaveSettings, AnUnreadableKeyIsNotOverwritten) {
     EXPECT_EQ(key.CommitCount, 0);
     EXPECT_TRUE(settings.FSEnabled);  // copied before its write failed
     EXPECT_EQ(settings.FSPath, "");
+}
+
+TEST(CertificatePins, OneEntryPerHostFoundWithoutRegardToCaseAndReplacedOrRemoved) {
+    std::string pins = WithCertificatePin("", "Irc.Example", "AA:BB");
+    pins = WithCertificatePin(pins, "other.example", "CC:DD");
+    EXPECT_EQ(CertificatePin(pins, "irc.example"), "AA:BB");
+    EXPECT_EQ(CertificatePin(pins, "other.example"), "CC:DD");
+    EXPECT_EQ(CertificatePin(pins, "example"), "");
+    pins = WithCertificatePin(pins, "IRC.EXAMPLE", "EE:FF");
+    EXPECT_EQ(pins, "other.example CC:DD;IRC.EXAMPLE EE:FF;");
+    pins = WithCertificatePin(pins, "other.example", "");
+    EXPECT_EQ(pins, "IRC.EXAMPLE EE:FF;");
+    // A hand-edited value with junk in it still gives the well-formed entries.
+    EXPECT_EQ(CertificatePin(";;nofingerprint; host.example 11:22;", "host.example"), "11:22");
 }

@@ -30,7 +30,9 @@ TEST(ParseCommandLine, DefaultsPointAtTheBuiltInServers) {
     ASSERT_TRUE(ParseCommandLine({"corvanegv"}, line, error));
     EXPECT_FALSE(line.Developer);
     EXPECT_EQ(line.ChatHost, DefaultChatServerHost);
-    EXPECT_EQ(line.ChatPort, "6667");
+    EXPECT_EQ(line.ChatPort, "6697");
+    EXPECT_TRUE(line.ChatTls);
+    EXPECT_FALSE(line.ChatServerGiven);
     EXPECT_EQ(line.Tracker.Addr, DefaultTrackerAddress().Addr);
     EXPECT_EQ(line.Tracker.BasePort, 12000);
     EXPECT_TRUE(line.ConfigDir.empty());
@@ -55,6 +57,35 @@ TEST(ParseCommandLine, ReadsTrackerChatServerAndConfigDirInBothSpellings) {
     EXPECT_EQ(bare.Tracker.BasePort, 12000);
     EXPECT_EQ(bare.ChatHost, "localhost");
     EXPECT_EQ(bare.ChatPort, "6667");
+    EXPECT_FALSE(bare.ChatTls);
+    EXPECT_TRUE(bare.ChatServerGiven);
+}
+
+TEST(ParseCommandLine, ChatServerFormsChooseTlsAndTheirDefaultPorts) {
+    struct TCase {
+        const char* text;
+        const char* host;
+        const char* port;
+        bool tls;
+    } cases[] = {
+        {"ircs://localhost", "localhost", "6697", true},  {"IRCS://127.0.0.1:7000", "127.0.0.1", "7000", true},
+        {"irc://localhost", "localhost", "6667", false},  {"irc://localhost:6697/", "localhost", "6697", false},
+        {"localhost:6697", "localhost", "6697", false},
+    };
+    for (const TCase& c : cases) {
+        TCommandLine line;
+        std::string error;
+        ASSERT_TRUE(ParseCommandLine({"corvanegv", "--chat-server", c.text}, line, error)) << c.text << error;
+        EXPECT_EQ(line.ChatHost, c.host) << c.text;
+        EXPECT_EQ(line.ChatPort, c.port) << c.text;
+        EXPECT_EQ(line.ChatTls, c.tls) << c.text;
+    }
+    for (const char* bad : {"http://localhost", "ircs://", "ircs://:6697", "ircs://host:0", "ircs://user@host"}) {
+        TCommandLine line;
+        std::string error;
+        EXPECT_FALSE(ParseCommandLine({"corvanegv", "--chat-server", bad}, line, error)) << bad;
+        EXPECT_NE(error.find("--chat-server"), std::string::npos) << bad;
+    }
 }
 
 TEST(ParseCommandLine, IgnoresUnknownArgumentsButRejectsBadValues) {

@@ -91,7 +91,8 @@ TEST(Program, HelpVersionAndBadOptions) {
         EXPECT_EQ(help.WaitExit(10000), 0);
     }
     const std::string usage = ReadFile(out);
-    for (const char* option : {"-developer", "--tracker ADDR[:BASEPORT]", "--chat-server HOST[:PORT]", "--config-dir"})
+    for (const char* option : {"-developer", "--tracker ADDR[:BASEPORT]", "--chat-server SERVER", "ircs://HOST[:PORT]",
+                               "irc://HOST[:PORT] or HOST[:PORT]", "--config-dir"})
         EXPECT_NE(usage.find(option), std::string::npos) << option << " in\n" << usage;
     // The build folder's sound lies beside the program, where the search starts.
     EXPECT_NE(usage.find("settings       " + (dir.Path() / "settings.reg").string() + "\n"), std::string::npos) << usage;

@@ -3,6 +3,8 @@
 #include "MainWindowFixture.h"
 
 #include "chat/NgircdServer.h"
+#include "shell/ChatPage.h"
+#include "shell/OptionsChatServer.h"
 #include "shell/Unit2.h"
 
 #include <QCheckBox>
@@ -13,6 +15,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTreeView>
+#include <QtTest/QTest>
 
 namespace {
 
@@ -57,6 +60,7 @@ TEST_F(SettingsDialogTest, OpensAsDesignedWithDisabledGamesGreyedAndApplyDisable
     EXPECT_EQ(d.PageControl1->tabText(2), "Notifications");
     EXPECT_EQ(d.PageControl1->tabText(3), "Shortcuts");
     EXPECT_EQ(d.PageControl1->tabText(4), "Tracker");
+    EXPECT_EQ(d.PageControl1->tabText(5), "Chat server");
     EXPECT_TRUE(d.btnOK->isDefault());
     EXPECT_EQ(d.Games[3].Box->title(), "Starfox");
     EXPECT_EQ(d.Games[3].Box->geometry(), QRect(200, 168, 185, 137));
@@ -241,4 +245,51 @@ TEST_F(SettingsDialogTest, BrowsingStartsInTheProgramsFolderAndTheChoiceEnablesA
     EXPECT_EQ(d.Games[0].lbePath->text(), "/opt/wcs/wcsaga");
     EXPECT_EQ(d.edSoundPathUserMessage->text(), "/usr/share/sounds/ding.wav");
     EXPECT_TRUE(d.btnApply->isEnabled());
+}
+
+TEST_F(SettingsDialogTest, TheChatServerPageStoresHostPortTlsAndTheHostsTrustedCertificate) {
+    SetText("ChatServerHost", "chat.example.org");
+    SetText("ChatServerPort", "7000");
+    SetFlag("ChatServerTls", true);
+    SetText("ChatCertificatePins", "other.example 11:22;chat.example.org AA:BB;");
+    Make();
+    TfrmOptions& d = Open();
+    TChatServerPage& p = *d.ChatServer;
+    EXPECT_EQ(p.lbeChatHost->text(), "chat.example.org");
+    EXPECT_EQ(p.lbeChatPort->text(), "7000");
+    EXPECT_TRUE(p.cbUseTls->isChecked());
+    EXPECT_EQ(p.lbeTrustedFingerprint->text(), "AA:BB");
+    EXPECT_FALSE(p.btnTrustRefused->isEnabled());  // nothing was refused
+
+    p.cbUseTls->click();
+    EXPECT_EQ(p.lbeChatPort->text(), "7000");  // only a usual port follows the box
+    p.lbeTrustedFingerprint->setText("cc:dd");
+    EXPECT_TRUE(d.btnApply->isEnabled());
+    d.btnApply->click();
+    EXPECT_EQ(key.StoredValue("ChatServerHost")->Text, "chat.example.org");
+    EXPECT_EQ(key.StoredValue("ChatServerPort")->Text, "7000");
+    EXPECT_EQ(key.StoredValue("ChatServerTls")->Number, 0u);
+    EXPECT_EQ(key.StoredValue("ChatCertificatePins")->Text, "other.example 11:22;chat.example.org CC:DD;");
+    // The command line named the server for this run: it still goes there.
+    EXPECT_EQ(w->Chat().Session().Host(), "127.0.0.1");
+    EXPECT_FALSE(w->Chat().Session().UseTls());
+
+    // Another host shows its own trusted certificate, and the usual port follows TLS.
+    p.lbeChatHost->clear();
+    QTest::keyClicks(p.lbeChatHost, "other.example");
+    EXPECT_EQ(p.lbeTrustedFingerprint->text(), "11:22");
+    p.lbeChatPort->setText("6667");
+    p.cbUseTls->click();
+    EXPECT_EQ(p.lbeChatPort->text(), "6697");
+
+    // A certificate refused for the host the command line named is trusted for that host.
+    p.Fill(w->Settings, "localhost", "EE:FF");
+    EXPECT_TRUE(p.btnTrustRefused->isEnabled());
+    EXPECT_NE(p.lbRefused->text().indexOf("EE:FF"), -1);
+    p.btnTrustRefused->click();
+    EXPECT_FALSE(p.btnTrustRefused->isEnabled());
+    EXPECT_EQ(p.lbeTrustedFingerprint->text(), "CC:DD");  // the field's host keeps its own
+    d.btnApply->click();
+    EXPECT_EQ(CertificatePin(key.StoredValue("ChatCertificatePins")->Text, "localhost"), "EE:FF");
+    EXPECT_EQ(CertificatePin(key.StoredValue("ChatCertificatePins")->Text, "chat.example.org"), "CC:DD");
 }

@@ -76,6 +76,8 @@ int main(int argc, char** argv) {
     options.ChatPort = line.ChatPort;
     options.TrackerFromCommandLine = line.TrackerGiven;
     options.Welcome = firstStart && !line.ChatServerGiven;
+    options.ChatTls = line.ChatTls;
+    options.ChatFromSettings = !line.ChatServerGiven;
 
     TCorvaneGVMF window(loop, settingsKey, options);
     window.OnClosed = [] { QCoreApplication::exit(0); };
