@@ -102,7 +102,8 @@ TEST_F(ChatEvening, ATakenNicknameGivesAChangedOneThatTheWholePageFollows) {
 
     // After the server is back the logins ask for the wanted nickname again, also after
     // attempts that failed; the other player is gone, so it is free.
-    session.ReconnectPauses = {std::chrono::milliseconds(100), std::chrono::milliseconds(200)};
+    session.Policy.First = std::chrono::milliseconds(100);
+    session.Policy.Max = std::chrono::milliseconds(200);
     server.Stop();
     ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Reconnecting in ") >= 3; })) << ServerText();
     server.Restart();
@@ -122,7 +123,8 @@ TEST_F(ChatEvening, ANicknameTooLongWithTheUnderscoreIsCutToFit) {
 
 TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInEveryOpenChannelUntilTheUserStops) {
     using std::chrono::milliseconds;
-    session.ReconnectPauses = {milliseconds(100), milliseconds(400)};
+    session.Policy.First = milliseconds(100);
+    session.Policy.Max = milliseconds(400);
     session.btnChatConnectionClick();
     ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann"); })) << ServerText();
     ann.SendLine("JOIN #second");

@@ -142,7 +142,7 @@ TEST_F(ChatInputTest, UpAndDownWalkTheLastHundredLines) {
 
 TEST_F(ChatInputTest, TabCompletesNicknamesOfTheSelectedChannel) {
     conversations.OpenConversation("#Lobby_20");
-    conversations.Row(0).UserList->Fill({"@Maverick", "mallory", "+Marge", "Ann", "bob", "Mann"});
+    conversations.Row(0).UserList->Fill({{"Maverick", "o"}, {"mallory"}, {"Marge", "v"}, {"Ann"}, {"bob"}, {"Mann"}});
     settings.Nickname = "Mann";
 
     // At the start of the line: ": " after the name; repeated Tab cycles in list order.

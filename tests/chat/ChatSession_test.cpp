@@ -100,7 +100,7 @@ TEST_F(ChatSessionTest, ConnectLogsInRegistersAndWritesConnectedEverywhereInRowO
 TEST_F(ChatSessionTest, ClosedSessionWritesDisconnectedEmptiesUserListsAndKeepsEverythingElse) {
     chat.AddLineToRichEdit("#Lobby_20", "topic", LineClass::Info);
     chat.AddLineToRichEdit("bob", "[bob]   hi", LineClass::Talk);
-    chat.Row(0).UserList->Fill({"@op", "alice", "bob"});
+    chat.Row(0).UserList->Fill({{"op", "o"}, {"alice"}, {"bob"}});
     // A closed private tab stays closed through the session's lines.
     ASSERT_TRUE(chat.PopupMenu1Popup(2));
     chat.ppCloseTabClick();

@@ -121,7 +121,7 @@ TEST_F(ChatPageTest, DoubleClickOnAUserOpensAPrivateTabThenSelectsIt) {
     MakePage("6667");
     TConversations& chat = page->Conversations();
     chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
-    chat.Row(0).UserList->Fill({"bob", "@op", "alice"});
+    chat.Row(0).UserList->Fill({{"bob"}, {"op", "o"}, {"alice"}});
     QListWidget* list = page->UserListWidget("#Lobby_20");
     ASSERT_EQ(Items(list), (QStringList{"@op", "alice", "bob"}));
 
