@@ -146,7 +146,7 @@ void TIRCCli::SendLine(const std::string& text) {
     for (char& c : bytes)
         if (c == '\r' || c == '\n') c = ' ';
     bytes += "\r\n";
-    if (IsQuitLine(text)) quitSent_ = true;
+    if (IsQuitLine(text) && !ownQuit_) quitSent_ = true;
     if (OfflineWire) {
         OfflineWire(bytes);
         return;
@@ -166,7 +166,15 @@ void TIRCCli::SendCommand(const std::string& word, const std::vector<std::string
 
 void TIRCCli::SocketSessionConnected(std::uint16_t error) {
     if (error != 0) {
-        Disconnect();
+        // The QUIT of this clean-up is the client's own, not the user's ending of the session.
+        ownQuit_ = true;
+        try {
+            Disconnect();
+        } catch (...) {
+            ownQuit_ = false;
+            throw;
+        }
+        ownQuit_ = false;
         return;
     }
     StartWatchdog();

@@ -180,6 +180,7 @@ private:
     std::string wantedNick_;
     bool registered_ = false;
     bool quitSent_ = false;
+    bool ownQuit_ = false;
     TIRCSupport support_;
     int nickAttempt_ = 0;
     std::size_t nickMaxLength_ = std::string::npos;
