@@ -26,6 +26,31 @@ std::string CutUtf8(const std::string& text, std::size_t max) {
     return text.substr(0, end);
 }
 
+std::vector<std::string> SplitMessage(const std::string& text, std::size_t max) {
+    std::vector<std::string> parts;
+    if (max == 0) return parts;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (text.size() - at <= max) {
+            parts.push_back(text.substr(at));
+            break;
+        }
+        // The blank at max itself still lets the part be max bytes long.
+        const std::size_t blank = text.rfind(' ', at + max);
+        if (blank != std::string::npos && blank > at) {
+            parts.push_back(text.substr(at, blank - at));
+            at = blank + 1;
+            continue;
+        }
+        std::string piece = CutUtf8(text.substr(at, max + 1), max);
+        // Only a byte sequence that is no UTF-8 at all backs off to nothing: cut it bare.
+        if (piece.empty()) piece = text.substr(at, max);
+        at += piece.size();
+        parts.push_back(std::move(piece));
+    }
+    return parts;
+}
+
 TWordDeletion DeleteWordBefore(const std::string& text, std::size_t caret) {
     caret = std::min(caret, text.size());
     const std::string after = text.substr(caret);
@@ -111,11 +136,27 @@ std::string TChatInput::SelectedTabName() const {
     return tab == 0 ? std::string() : conversations_.TabLabel(tab);
 }
 
-std::string TChatInput::MessageFit(const std::string& head, const std::string& text, std::size_t tail) const {
+std::size_t TChatInput::MessageRoom(const std::string& head, std::size_t tail) const {
     // ":" nick "!~" user "@" host " ", as the server relays it.
     const std::size_t relay = 1 + settings_.Nickname.size() + 2 + client_.User().size() + 1 + MaxHostBytes + 1;
     const std::size_t used = relay + head.size() + tail;
-    return used >= MaxLineBytes ? std::string() : CutUtf8(text, MaxLineBytes - used);
+    return used >= MaxLineBytes ? 0 : MaxLineBytes - used;
+}
+
+void TChatInput::SendSplit(const std::string& head, const std::string& text, const std::string& tail,
+                           const std::function<void(const std::string& part)>& show) {
+    for (const std::string& part : SplitMessage(text, MessageRoom(head, tail.size()))) {
+        Send(head + part + tail);
+        show(part);
+    }
+}
+
+bool TChatInput::NotJoined(const std::string& tab) {
+    const int row = conversations_.FindRow(tab);
+    if (row < 0 || !conversations_.Row(row).UserList || conversations_.Row(row).Joined) return false;
+    conversations_.AddLineToRichEdit(tab, "* You are not in " + tab + " (/join " + tab + " to go back in)",
+                                     LineClass::Info);
+    return true;
 }
 
 void TChatInput::Send(const std::string& line) {
@@ -152,9 +193,11 @@ std::vector<std::string> NicknameCandidates(const TConversations& conversations,
                                             const std::string& own) {
     std::vector<std::string> names;
     if (tab <= 0 || tab >= conversations.TabCount()) return names;
+    const TCaseMapping mapping = conversations.Support.CaseMapping;
     const auto matches = [&](const std::string& name) {
         return !name.empty() && name.size() >= prefix.size() &&
-               SameTextNoCase(std::string_view(name).substr(0, prefix.size()), prefix) && name != own;
+               SameIrcText(std::string_view(name).substr(0, prefix.size()), prefix, mapping) &&
+               !SameIrcText(name, own, mapping);
     };
     const int row = conversations.FindRow(conversations.TabLabel(tab));
     if (row < 0) return names;
@@ -163,19 +206,11 @@ std::vector<std::string> NicknameCandidates(const TConversations& conversations,
         if (matches(c.Name)) names.push_back(c.Name);
         return names;
     }
-    for (int i = 0; i < c.UserList->Count(); ++i) {
-        std::string name = c.UserList->Caption(i);
-        // Channel member marks as servers send them in names replies.
-        const std::size_t marks = name.find_first_not_of("@+%&~");
-        name.erase(0, marks == std::string::npos ? name.size() : marks);
-        if (matches(name)) names.push_back(name);
-    }
-    // Marks sort operators first in the list; names are offered by the name alone.
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-        });
-    });
+    for (int i = 0; i < c.UserList->Count(); ++i)
+        if (matches(c.UserList->Nick(i))) names.push_back(c.UserList->Nick(i));
+    // Modes sort operators first in the list; names are offered by the name alone.
+    std::stable_sort(names.begin(), names.end(),
+                     [mapping](const std::string& a, const std::string& b) { return IrcBefore(a, b, mapping); });
     return names;
 }
 
@@ -236,16 +271,19 @@ void TChatInput::HandleLine(const std::string& line) {
     if (command.empty() || command == "ME") {
         if (connected && tab.empty()) {
             conversations_.AddLineToRichEdit("", kNotOnChannel, LineClass::Info);
+        } else if (connected && NotJoined(tab)) {
+            // Said all the same: the line is in the history for when the user is back in.
         } else if (connected) {
             const std::string head = "PRIVMSG " + tab + " :";
+            // A long line goes as several messages, each whole at the others' end.
             if (command.empty()) {
-                const std::string text = MessageFit(head, line);
-                Send(head + text);
-                conversations_.AddLineToRichEdit(tab, "[" + nick + "]   " + text, LineClass::Talk);
+                SendSplit(head, line, "", [&](const std::string& part) {
+                    conversations_.AddLineToRichEdit(tab, "[" + nick + "]   " + part, LineClass::Talk);
+                });
             } else {
-                const std::string text = MessageFit(head + "\x01" "ACTION ", argument, 1);
-                Send(head + "\x01" "ACTION " + text + "\x01");
-                conversations_.AddLineToRichEdit(tab, " * " + nick + " " + text, LineClass::Action);
+                SendSplit(head + "\x01" "ACTION ", argument, "\x01", [&](const std::string& part) {
+                    conversations_.AddLineToRichEdit(tab, " * " + nick + " " + part, LineClass::Action);
+                });
             }
         }
         Said(line);
@@ -254,12 +292,20 @@ void TChatInput::HandleLine(const std::string& line) {
         const std::string target = argument.substr(0, blank);
         const std::string said = blank == std::string::npos ? std::string() : argument.substr(blank + 1);
         if (connected) {
-            const std::string head = "PRIVMSG " + target + " :";
-            const std::string text = MessageFit(head, said);
-            Send(head + text);
-            conversations_.AddLineToRichEdit(tab, "-> <" + target + ">   " + text, LineClass::Talk);
+            SendSplit("PRIVMSG " + target + " :", said, "", [&](const std::string& part) {
+                conversations_.AddLineToRichEdit(tab, "-> <" + target + ">   " + part, LineClass::Talk);
+            });
         }
         Said(line);
+    } else if (command == "CLOSE") {
+        // The selected tab, or the one named; closing a channel parts it.
+        conversations_.CloseTab(argument.empty() ? tab : argument);
+        conversations_.View().SetInputText("");
+    } else if (command == "PART" && (argument.empty() || !conversations_.IsChannel(argument)) && !tab.empty() &&
+               conversations_.IsChannel(tab)) {
+        // "/part" or "/part reason" in a channel tab leaves that channel.
+        if (connected) Send("PART " + tab + (argument.empty() ? std::string() : " :" + argument));
+        conversations_.View().SetInputText("");
     } else if (command == "PING") {
         // From the seventh character on, whatever the sixth is.
         const std::string target = line.size() > 6 ? line.substr(6) : std::string();

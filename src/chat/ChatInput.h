@@ -66,8 +66,13 @@ private:
     void Recall(int step);
     void CompleteNickname();
     std::string SelectedTabName() const;
-    // The longest start of text that fits after head in one message, cut between characters.
-    std::string MessageFit(const std::string& head, const std::string& text, std::size_t tail = 0) const;
+    // The bytes of text that fit after head (and before tail bytes) in one message.
+    std::size_t MessageRoom(const std::string& head, std::size_t tail = 0) const;
+    // Sends text to target in as many messages as it takes, each echoed into tab with show.
+    void SendSplit(const std::string& head, const std::string& text, const std::string& tail,
+                   const std::function<void(const std::string& part)>& show);
+    // The selected channel tab is not joined: say so and send nothing.
+    bool NotJoined(const std::string& tab);
     void Send(const std::string& line);
 
     TIRCCli& client_;
@@ -101,3 +106,7 @@ std::vector<std::string> NicknameCandidates(const TConversations& conversations,
 
 // The longest start of text of at most max bytes that does not end inside a UTF-8 character.
 std::string CutUtf8(const std::string& text, std::size_t max);
+
+// text in pieces of at most max bytes, cut at the last blank that fits (which goes), or
+// between characters where a word alone is longer than max. Nothing for an empty text.
+std::vector<std::string> SplitMessage(const std::string& text, std::size_t max);

@@ -49,7 +49,7 @@ void TChatSession::btnChatConnectionClick() {
     TChatPageView& view = conversations_.View();
     view.SetConnectButton("Connect", false);
     wanted_ = true;
-    attempt_ = 0;
+    Policy.Started();
     try {
         StartAttempt();
     } catch (...) {
@@ -87,23 +87,40 @@ void TChatSession::StartAttempt() {
     client_.Connect();
 }
 
-void TChatSession::ScheduleReconnect() {
+void TChatSession::ScheduleReconnect(std::chrono::milliseconds pause) {
     using namespace std::chrono;
-    milliseconds pause = ReconnectPauses.First;
-    for (int i = 0; i < attempt_ && pause < ReconnectPauses.Max; ++i) pause *= 2;
-    pause = std::min(pause, ReconnectPauses.Max);
-    // Up to a sixth more or less, so that a crowd thrown off together spreads out.
-    const auto spread = pause.count() / 6;
-    if (spread > 0) pause += milliseconds(std::uniform_int_distribution<long long>(-spread, spread)(jitter_));
-    ++attempt_;
     reconnecting_ = true;
     conversations_.View().SetConnectButton("Disconnect", true);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(pause.count()) / 1000.0);
     conversations_.AddLineToRichEdit("", "Reconnecting in " + std::string(seconds) + " s (attempt " +
-                                             std::to_string(attempt_) + ")", LineClass::Status);
+                                             std::to_string(Policy.Attempt()) + ")", LineClass::Status);
     StopReconnectTimer();
     timer_ = client_.Loop().StartTimer(std::max(pause, milliseconds(1)), [this] { ReconnectTimer(); });
+}
+
+void TChatSession::Dropped() {
+    const TReconnectPolicy::TDecision d =
+        Policy.Dropped(Now(), std::uniform_real_distribution<double>(0.0, 1.0)(jitter_));
+    if (d.Reconnect) {
+        ScheduleReconnect(d.Pause);
+        return;
+    }
+    wanted_ = false;
+    reconnecting_ = false;
+    if (!d.Reason.empty()) conversations_.AddLineToRichEdit("", d.Reason, LineClass::Error);
+}
+
+void TChatSession::ServerLine(const std::string& command, const std::vector<std::string>& parameters) {
+    Policy.ServerLine(command, parameters);
+}
+
+void TChatSession::ChannelClosed(const std::string& channel) {
+    const int row = conversations_.FindRow(channel);
+    if (row < 0 || !conversations_.Row(row).Joined || !client_.Connected()) return;
+    // Names came from the server; one with a blank or line end is no channel to send.
+    if (channel.find_first_of(" ,\r\n") != std::string::npos) return;
+    client_.SendLine("PART " + channel);
 }
 
 void TChatSession::ReconnectTimer() {
@@ -119,7 +136,7 @@ void TChatSession::ReconnectTimer() {
             } catch (...) {
             }
         }
-        if (wanted_ && !client_.Active()) ScheduleReconnect();
+        if (wanted_ && !client_.Active()) Dropped();
     }
 }
 
@@ -132,7 +149,6 @@ void TChatSession::StopReconnectTimer() {
 TChatSession::~TChatSession() { StopReconnectTimer(); }
 
 void TChatSession::Welcomed() {
-    attempt_ = 0;
     // Kept through failed attempts: each of them sets the client's nickname anew.
     if (client_.Nick() != client_.WantedNick()) {
         changedNick_ = client_.Nick();
@@ -146,28 +162,29 @@ void TChatSession::Welcomed() {
 }
 
 void TChatSession::Rejoin() {
-    // The lobby has its own JOIN at the welcome; the other channels whose tabs are open go in
+    // The lobby has its own JOIN at the welcome; the other channels joined at the drop go in
     // as few lines as fit, so that the server's flood limit does not count one per channel.
+    // A channel the user parted or was kicked from is not asked for again.
     std::string list;
     const auto flush = [&] {
         if (!list.empty()) client_.SendLine("JOIN " + list);
         list.clear();
     };
-    for (int i = 0; i < conversations_.RowCount(); ++i) {
-        const TConversation& c = conversations_.Row(i);
-        if (!c.UserList || conversations_.FindChatTab(c.Name) <= 0) continue;
-        if (SameTextAscii(c.Name, LobbyChannel)) continue;
+    for (const std::string& name : rejoinChannels_) {
+        if (conversations_.SameName(name, LobbyChannel)) continue;
         // Names came from the server; one with a blank, comma or line end is no channel to ask for.
-        if (c.Name.find_first_of(" ,\r\n") != std::string::npos) continue;
-        if (list.size() + c.Name.size() > 400) flush();
+        if (name.find_first_of(" ,\r\n") != std::string::npos) continue;
+        if (list.size() + name.size() > 400) flush();
         if (!list.empty()) list += ',';
-        list += c.Name;
+        list += name;
     }
+    rejoinChannels_.clear();
     flush();
 }
 
 void TChatSession::Disconnect() {
     wanted_ = false;
+    Policy.UserEnded();
     StopReconnectTimer();
     if (reconnecting_) {
         reconnecting_ = false;
@@ -192,6 +209,7 @@ void TChatSession::WriteEverywhere(const std::string& text) {
 
 void TChatSession::IRCCli1SessionConnected(TIRCCli&, std::uint16_t) {
     up_ = true;
+    Policy.Connected(Now());
     rejoin_ = reconnecting_;
     reconnecting_ = false;
     conversations_.View().SetConnectButton("Disconnect", true);
@@ -220,14 +238,20 @@ void TChatSession::IRCCli1SessionClosed(TIRCCli&, std::uint16_t error) {
         wanted_ = false;
         reconnecting_ = false;
     }
+    if (wasUp) rejoinChannels_.clear();
     for (int i = 0; i < conversations_.RowCount(); ++i) {
         TConversation& c = conversations_.Row(i);
-        if (c.UserList) c.UserList->Clear();
+        if (!c.UserList) continue;
+        c.UserList->Clear();
+        if (c.Joined) rejoinChannels_.push_back(c.Name);
+        conversations_.SetJoined(i, false);
     }
+    // The user's own /quit ends the session as Disconnect does.
+    if (client_.QuitSent()) Policy.UserEnded();
     // Only a session that was up, or the attempts to bring it back, are tried again: a first
     // connect that fails is left to the user, as before.
     if (wanted_ && (wasUp || reconnecting_))
-        ScheduleReconnect();
+        Dropped();
     else
         wanted_ = false;
 }

@@ -3,13 +3,16 @@
 
 #include "chat/Conversations.h"
 #include "chat/IRCCli.h"
+#include "chat/ReconnectPolicy.h"
 #include "settings/Names.h"
 #include "settings/Settings.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 inline constexpr const char* ChatVersionText = "1.01";
 
@@ -22,18 +25,21 @@ public:
     TChatSession(const TChatSession&) = delete;
     TChatSession& operator=(const TChatSession&) = delete;
 
-    // Pauses between the attempts after a drop the user did not ask for: the first, doubled
-    // after every attempt up to the last; each drawn a little above or below.
-    struct TReconnectPauses {
-        std::chrono::milliseconds First{2000};
-        std::chrono::milliseconds Max{60000};
-    } ReconnectPauses;
+    // Whether and when a dropped session is tried again; its pauses are the tests' to shorten.
+    TReconnectPolicy Policy;
+    // The policy's clock; tests put their own here.
+    std::function<TReconnectPolicy::TClock::time_point()> Clock;
 
     // Connects when idle, disconnects when connected or stops the reconnect attempts. A start
     // that fails at once is back in the idle state before its error is passed on.
     void btnChatConnectionClick();
-    // The server's welcome: after a reconnect the channels whose tabs are open are joined again.
+    // The server's welcome: after a reconnect the channels joined when the link dropped are
+    // joined again.
     void Welcomed();
+    // Every server line, before the page handles it: a ban stops the reconnects.
+    void ServerLine(const std::string& command, const std::vector<std::string>& parameters);
+    // A channel tab was closed: a joined channel is parted.
+    void ChannelClosed(const std::string& channel);
     // Waiting for or making a reconnect attempt.
     bool Reconnecting() const { return reconnecting_; }
     // The user ends the session (the button, closing the window); no reconnect follows.
@@ -61,7 +67,9 @@ public:
 private:
     // Sets the client up for host and port and calls Connect; raises what Connect raises.
     void StartAttempt();
-    void ScheduleReconnect();
+    void Dropped();
+    void ScheduleReconnect(std::chrono::milliseconds pause);
+    TReconnectPolicy::TClock::time_point Now() const { return Clock ? Clock() : TReconnectPolicy::TClock::now(); }
     void ReconnectTimer();
     void StopReconnectTimer();
     void Rejoin();
@@ -85,7 +93,8 @@ private:
     bool up_ = false;
     bool reconnecting_ = false;
     bool rejoin_ = false;
-    int attempt_ = 0;
+    // The channels joined when the link last dropped, for the rejoin after the reconnect.
+    std::vector<std::string> rejoinChannels_;
     // The nickname the server gave us at the last welcome instead of the wanted one.
     std::string changedNick_, wantedNick_;
     TEventLoop::TimerId timer_ = 0;

@@ -6,7 +6,7 @@
 
 int TConversations::FindRow(const std::string& name) const {
     for (std::size_t i = 0; i < arConversations.size(); ++i)
-        if (SameTextNoCase(arConversations[i]->Name, name)) return static_cast<int>(i);
+        if (SameName(arConversations[i]->Name, name)) return static_cast<int>(i);
     return -1;
 }
 
@@ -43,6 +43,7 @@ bool TConversations::AddLine(const std::string& tabName, const std::string& text
             if (FindChatTab(c.Name) < 0) {
                 AddTab(c.Name);
                 SelectChatTab(TabCount() - 1);
+                if (c.UserList && !c.Joined) view_.TabJoinedChanged(TabCount() - 1, false);
             }
             target = c.View;
         }
@@ -61,12 +62,12 @@ bool TConversations::AddLine(const std::string& tabName, const std::string& text
 
 TConversation& TConversations::OpenConversation(const std::string& name) {
     if (RowCount() >= MaxConversations) throw std::length_error("Too many conversations are open");
-    const bool channel = !name.empty() && name[0] == '#';
+    const bool channel = IsChannel(name);
     auto row = std::make_unique<TConversation>();
     row->Name = name;
     row->View = &view_.CreateConversationView(name, channel);
     if (channel) {
-        row->UserList = std::make_unique<TUserList>(view_.CreateUserList(name), userBudget_);
+        row->UserList = std::make_unique<TUserList>(view_.CreateUserList(name), userBudget_, &Support);
         row->UserList->IsMarked = [this, name](const std::string& caption) {
             return IsUserMarked && IsUserMarked(name, caption);
         };
@@ -82,7 +83,7 @@ TConversation& TConversations::OpenConversation(const std::string& name) {
 
 int TConversations::FindChatTab(const std::string& name) const {
     for (std::size_t i = 1; i < tabs_.size(); ++i)
-        if (SameTextNoCase(tabs_[i], name)) return static_cast<int>(i);
+        if (SameName(tabs_[i], name)) return static_cast<int>(i);
     return -1;
 }
 
@@ -153,8 +154,7 @@ void TConversations::ChatPageChanged(bool chatActive) {
 void TConversations::ListViewDblClick(TUserList& list) {
     const int selected = list.Selected();
     if (selected < 0 || selected >= list.Count()) return;
-    std::string name = list.Caption(selected);
-    if (!name.empty() && name[0] == '@') name.erase(0, 1);
+    const std::string name = list.Nick(selected);
     if (name.empty()) return;
     const int row = FindRow(name);
     if (row < 0) {
@@ -170,14 +170,25 @@ void TConversations::ListViewDblClick(TUserList& list) {
 }
 
 bool TConversations::PopupMenu1Popup(int tabIndex) {
-    if (tabIndex < 1 || tabIndex >= TabCount() || TabLabel(tabIndex).starts_with('#')) return false;
+    if (tabIndex < 1 || tabIndex >= TabCount()) return false;
     TabToClose = TabLabel(tabIndex);
     return true;
 }
 
-void TConversations::ppCloseTabClick() {
-    const int index = FindChatTab(TabToClose);
-    if (index < 1) return;
+void TConversations::ppCloseTabClick() { CloseTab(TabToClose); }
+
+void TConversations::SetJoined(int row, bool joined) {
+    TConversation& c = Row(row);
+    if (!c.UserList || c.Joined == joined) return;
+    c.Joined = joined;
+    const int tab = FindChatTab(c.Name);
+    if (tab > 0) view_.TabJoinedChanged(tab, joined);
+}
+
+bool TConversations::CloseTab(const std::string& name) {
+    const int index = FindChatTab(name);
+    if (index < 1) return false;
+    const std::string label = TabLabel(index);
     // The conversation keeps its row, view and saved input; only the tab goes. Leaving the
     // selected tab first hides its view, so nothing of it stays on screen.
     const bool wasSelected = index == selected_;
@@ -191,6 +202,9 @@ void TConversations::ppCloseTabClick() {
     } else {
         SetSelected(index < selected_ ? selected_ - 1 : selected_);
     }
+    const int row = FindRow(label);
+    if (row >= 0 && Row(row).UserList && OnChannelTabClosed) OnChannelTabClosed(Row(row).Name);
+    return true;
 }
 
 void TConversations::SetTabLabel(int index, const std::string& label) {

@@ -3,6 +3,7 @@
 
 #include "chat/ChatLine.h"
 #include "chat/Highlight.h"
+#include "chat/IRCSupport.h"
 #include "chat/UserList.h"
 
 #include <cstddef>
@@ -27,6 +28,8 @@ public:
     virtual void TabSelected(int index) = 0;
     // A tab's unread mark changed (bold for unread lines, more so for a highlight).
     virtual void TabMarkChanged(int, TTabMark) {}
+    // A channel tab's conversation is no longer (or again) joined: after a part or a kick.
+    virtual void TabJoinedChanged(int, bool) {}
     virtual bool ChatPageActive() const = 0;
 
     virtual std::string InputText() const = 0;
@@ -45,6 +48,8 @@ struct TConversation {
     TMessageView* View = nullptr;
     std::unique_ptr<TUserList> UserList;  // null for a private conversation
     std::string InputText;                // what the input line held when the tab was last left
+    // A channel: the server's echo of our JOIN came and no PART, KICK or drop since.
+    bool Joined = false;
 };
 
 inline constexpr const char* ServerTabLabel = "<Server>";
@@ -57,8 +62,19 @@ public:
     int RowCount() const { return static_cast<int>(arConversations.size()); }
     TConversation& Row(int index) { return *arConversations.at(static_cast<std::size_t>(index)); }
     const TConversation& Row(int index) const { return *arConversations.at(static_cast<std::size_t>(index)); }
-    // The first row whose name equals name, ignoring letter case; -1 for none.
+    // The first row whose name equals name, letter case folded as the server folds it; -1 for none.
     int FindRow(const std::string& name) const;
+    // The server's announcements of this session (PREFIX, CASEMAPPING, CHANTYPES), which user
+    // lists, lookups and the channel test read.
+    TIRCSupport Support;
+    bool IsChannel(const std::string& name) const { return Support.IsChannel(name); }
+    bool SameName(const std::string& a, const std::string& b) const {
+        return SameIrcText(a, b, Support.CaseMapping);
+    }
+    // A channel row's joined state; the tab shows it.
+    void SetJoined(int row, bool joined);
+    // A tab is open for the named conversation.
+    bool TabOpen(const std::string& name) const { return FindChatTab(name) > 0; }
 
     // Appends a line to the server view (empty tab name) or to the named conversation,
     // opening it first when there is none and bringing back its tab when it was closed. False
@@ -99,6 +115,10 @@ public:
     // returns whether "Close" is shown.
     bool PopupMenu1Popup(int tabIndex);
     void ppCloseTabClick();
+    // Closes a conversation's tab (the menu, a middle click, /close); false for the server
+    // tab or a name without one. A channel's closing is passed on to part it.
+    bool CloseTab(const std::string& name);
+    std::function<void(const std::string& channel)> OnChannelTabClosed;
 
     int TabCount() const { return static_cast<int>(tabs_.size()); }
     const std::string& TabLabel(int index) const { return tabs_.at(static_cast<std::size_t>(index)); }

@@ -7,31 +7,36 @@ namespace {
 
 bool IsLineEndByte(char c) { return c == '\r' || c == '\n'; }
 
-// CR LF or LF CR.
-bool IsLineEndPair(char first, char second) {
-    return (first == '\r' && second == '\n') || (first == '\n' && second == '\r');
-}
-
 }  // namespace
 
 void TDataQueue::Write(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
-        char c = bytes[i];
-        if (!partial_.empty() && IsLineEndPair(partial_.back(), c)) {
-            partial_.pop_back();
+        const char c = bytes[i];
+        if (c == '\n') {
+            // LF ends the line; a CR right before it belongs to the line end (CR LF), even
+            // when the two came in different reads.
+            if (!partial_.empty() && partial_.back() == '\r') partial_.pop_back();
             EndLine();
+            afterLF_ = true;
             ++i;
             continue;
         }
-        // Copy the run up to the next CR or LF in one go; only those bytes can end a line.
+        if (c == '\r' && afterLF_) {
+            // LF CR: the CR is the second half of the line end.
+            afterLF_ = false;
+            ++i;
+            continue;
+        }
+        afterLF_ = false;
+        // Copy the run up to the next CR or LF in one go; a CR stays in it until a LF follows.
         std::size_t runEnd = i + 1;
-        if (!IsLineEndByte(c)) {
+        if (c != '\r') {
             auto it = std::find_if(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.end(), IsLineEndByte);
             runEnd = static_cast<std::size_t>(it - bytes.begin());
         }
         if (discarding_) {
-            // Only the last byte matters: it may be the first half of the line end.
+            // Only the last byte matters: it may be the CR of the line end.
             partial_.assign(1, bytes[runEnd - 1]);
         } else {
             partial_.append(bytes.substr(i, runEnd - i));
@@ -70,4 +75,5 @@ void TDataQueue::Clear() {
     completeBytes_ = 0;
     partial_.clear();
     discarding_ = false;
+    afterLF_ = false;
 }

@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-// A line ends at the first CR LF or LF CR pair; a lone CR or LF stays inside the line. Lines are
+// A line ends at LF, CR LF or LF CR (servers and bouncers that end lines with LF alone exist);
+// a lone CR stays inside the line. Lines are
 // cut as bytes are written, so the bytes held are the complete lines not yet read plus at most
 // one unfinished line of MaxLine + 1 bytes: a line longer than MaxLine is dropped whole, up to
 // its line end, however long the peer keeps it going.
@@ -34,4 +35,6 @@ private:
     std::string partial_;
     // The unfinished line grew past MaxLine: drop it when its end comes.
     bool discarding_ = false;
+    // The last byte taken was a LF that ended a line: a CR now is its second half.
+    bool afterLF_ = false;
 };

@@ -15,6 +15,14 @@ std::string Trimmed(const std::string& text) {
     return text.substr(b, e - b);
 }
 
+// The command word, whatever its case: QUIT ends the session for good.
+bool IsQuitLine(std::string_view text) {
+    const std::size_t b = text.find_first_not_of(' ');
+    if (b == std::string_view::npos) return false;
+    text.remove_prefix(b);
+    return SameTextAscii(text.substr(0, text.find(' ')), "QUIT");
+}
+
 }  // namespace
 
 TIRCCli::TIRCCli(TEventLoop& loop) : loop_(loop), socket_(loop) {
@@ -99,6 +107,8 @@ void TIRCCli::Start() {
     // An unfinished line of an earlier session must not run into the first line of this one.
     queue_.Clear();
     registered_ = false;
+    quitSent_ = false;
+    support_ = TIRCSupport{};
     nickAttempt_ = 0;
     nickMaxLength_ = std::string::npos;
     try {
@@ -144,6 +154,7 @@ void TIRCCli::SendLine(const std::string& text) {
     for (char& c : bytes)
         if (c == '\r' || c == '\n') c = ' ';
     bytes += "\r\n";
+    if (IsQuitLine(text) && !ownQuit_) quitSent_ = true;
     if (OfflineWire) {
         OfflineWire(bytes);
         return;
@@ -163,7 +174,15 @@ void TIRCCli::SendCommand(const std::string& word, const std::vector<std::string
 
 void TIRCCli::SocketSessionConnected(std::uint16_t error) {
     if (error != 0) {
-        Disconnect();
+        // The QUIT of this clean-up is the client's own, not the user's ending of the session.
+        ownQuit_ = true;
+        try {
+            Disconnect();
+        } catch (...) {
+            ownQuit_ = false;
+            throw;
+        }
+        ownQuit_ = false;
         return;
     }
     StartWatchdog();
@@ -178,8 +197,15 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
 void TIRCCli::SocketSessionClosed(std::uint16_t error) {
     if (quietClose_) return;
     StopWatchdog();
-    // Lines for a session that is gone are not sent into the next one.
+    // Lines for a session that is gone are not sent into the next one; the user is told.
+    std::vector<std::string> unsent(paced_.begin(), paced_.end());
     StopPacing();
+    if (!unsent.empty() && OnUnsent) {
+        try {
+            OnUnsent(*this, unsent);
+        } catch (...) {
+        }
+    }
     if (timedOut_ && error == 0) error = NoAnswerError;
     timedOut_ = false;
     active_ = false;

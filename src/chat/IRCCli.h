@@ -4,6 +4,7 @@
 #include "chat/DataQueue.h"
 #include "chat/IRCParse.h"
 #include "chat/IRCRegistry.h"
+#include "chat/IRCSupport.h"
 #include "net/WSocket.h"
 
 #include <chrono>
@@ -94,6 +95,12 @@ public:
     void Join(const std::string& channel) { SendCommand("JOIN", {channel}); }
 
     TIRCChannels& Channels() { return channels_; }
+    // What the server announced about itself this session (005); defaults until it does.
+    const TIRCSupport& Support() const { return support_; }
+    // A QUIT went out in this session: the user's own /quit, or Disconnect.
+    bool QuitSent() const { return quitSent_; }
+    // Lines still waiting in the send pacing when the session ended; they were not sent.
+    std::function<void(TIRCCli& sender, const std::vector<std::string>& lines)> OnUnsent;
     // The prefix of the line being handled (or last handled), split in three.
     const TIRCPrefixInfo& PrefixInfo() const { return prefixInfo_; }
     TWSocket& Socket() { return socket_; }
@@ -150,6 +157,7 @@ private:
     void SocketDataAvailable();
     void FlushPaced();
     void StopPacing();
+    void DoSupport(const TIRCLine& line);
     void StartWatchdog();
     void StopWatchdog();
     void WatchdogTick();
@@ -177,6 +185,9 @@ private:
     std::string port_ = "6667";
     std::string wantedNick_;
     bool registered_ = false;
+    bool quitSent_ = false;
+    bool ownQuit_ = false;
+    TIRCSupport support_;
     int nickAttempt_ = 0;
     std::size_t nickMaxLength_ = std::string::npos;
     bool active_ = false;

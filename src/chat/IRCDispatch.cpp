@@ -1,6 +1,8 @@
 // TIRCCli: the client's own reactions to server lines and the registry updates they make.
 #include "chat/IRCCli.h"
 
+#include "chat/MemberModes.h"
+
 #include <algorithm>
 #include <iterator>
 #include <memory>
@@ -26,6 +28,7 @@ void TIRCCli::Dispatch(const TIRCLine& line) {
     if (IsNumericCommand(command)) {
         if (command == "353") NamesUpdate(Param(line, 2), Param(line, 3));
         if (command == "001") DoWelcome(line);
+        if (command == "005") DoSupport(line);
         // Nickname in use or refused: only at login is there no nickname to stay with.
         if ((command == "433" || command == "432") && !registered_) DoNickRejected(line);
         return;
@@ -52,7 +55,7 @@ void TIRCCli::RaiseChannel(const TIRCChannelEvent& event, TIRCChannel& channel) 
 }
 
 void TIRCCli::DoInvite(const TIRCLine& line) {
-    if (!SameTextAscii(Param(line, 0), nick_)) return;
+    if (!SameIrcText(Param(line, 0), nick_, support_.CaseMapping)) return;
     const std::string channel = Param(line, 1);
     const TIRCPrefixInfo from = prefixInfo_;
     bool accept = false;
@@ -84,7 +87,7 @@ void TIRCCli::DoKick(const TIRCLine& line) {
 
 void TIRCCli::PartHandling(const std::string& nickArg, const std::string& channelName) {
     const std::string nick = nickArg;
-    const bool own = SameTextAscii(nick, nick_);
+    const bool own = SameIrcText(nick, nick_, support_.CaseMapping);
     TIRCChannel* found = channels_.Find(channelName);
     if (!found) return;
     auto channel = found->shared_from_this();
@@ -108,7 +111,7 @@ void TIRCCli::DoNick(const TIRCLine& line) {
         RaiseChannel(OnChannelChanged, *channel);
     }
     // The server confirms our own change: take it without sending anything.
-    if (SameTextAscii(oldNick, nick_)) {
+    if (SameIrcText(oldNick, nick_, support_.CaseMapping)) {
         nick_ = newNick;
         if (registered_) wantedNick_ = newNick;
     }
@@ -158,15 +161,17 @@ void TIRCCli::NamesUpdate(const std::string& channelName, const std::string& nam
     RaiseChannel(OnChannelChanging, *channel);
     std::string_view rest = names;
     while (channel->Listed()) {
-        std::string name = NextToken(rest, " ");
-        if (name.empty()) break;
-        bool privileged = name[0] == '+' || name[0] == '@';
-        if (privileged) name.erase(0, 1);
+        const std::string word = NextToken(rest, " ");
+        if (word.empty()) break;
+        // Every mark the server's PREFIX names goes, however many (multi-prefix).
+        TNamesEntry entry = ParseNamesEntry(word, support_);
+        if (entry.Nick.empty()) continue;
+        const bool privileged = !entry.Modes.empty();
         TIRCUsers& users = channel->Users();
-        if (TIRCUser* user = users.Find(name)) {
+        if (TIRCUser* user = users.Find(entry.Nick)) {
             if (user->Privileged() != privileged) users.SetPrivileged(*user, privileged);
         } else {
-            users.Add(std::move(name), privileged);
+            users.Add(std::move(entry.Nick), privileged);
         }
     }
     if (channel->Listed()) RaiseChannel(OnChannelChanged, *channel);
@@ -178,6 +183,14 @@ std::string ChangedNick(const std::string& base, int attempt, std::size_t maxLen
     if (maxLength != std::string::npos && head.size() + suffix.size() > maxLength)
         head.resize(maxLength > suffix.size() ? maxLength - suffix.size() : 0);
     return head + suffix;
+}
+
+void TIRCCli::DoSupport(const TIRCLine& line) {
+    // The target nickname first, the trailing "are supported by this server" last.
+    if (line.Parameters.size() < 3) return;
+    const TCaseMapping before = support_.CaseMapping;
+    support_.Apply({line.Parameters.begin() + 1, line.Parameters.end() - 1});
+    if (support_.CaseMapping != before) channels_.Reindex();
 }
 
 void TIRCCli::DoWelcome(const TIRCLine& line) {

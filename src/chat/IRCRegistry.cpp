@@ -12,18 +12,19 @@ namespace {
 // listed) fall back to the list order.
 template <typename T, typename Items>
 T* FindFirst(const std::unordered_multimap<std::string, T*>& index, const Items& items, std::string_view key,
-             std::string_view (*keyOf)(const T&)) {
-    auto range = index.equal_range(LowerAscii(key));
+             std::string_view (*keyOf)(const T&), TCaseMapping mapping) {
+    auto range = index.equal_range(IrcLower(key, mapping));
     if (range.first == range.second) return nullptr;
     if (std::next(range.first) == range.second) return range.first->second;
     for (const auto& item : items)
-        if (SameTextAscii(keyOf(*item), key)) return item.get();
+        if (SameIrcText(keyOf(*item), key, mapping)) return item.get();
     return nullptr;
 }
 
 template <typename T>
-void EraseIndex(std::unordered_multimap<std::string, T*>& index, const std::string& key, T* item) {
-    auto range = index.equal_range(LowerAscii(key));
+void EraseIndex(std::unordered_multimap<std::string, T*>& index, const std::string& key, T* item,
+                TCaseMapping mapping) {
+    auto range = index.equal_range(IrcLower(key, mapping));
     for (auto it = range.first; it != range.second; ++it) {
         if (it->second == item) {
             index.erase(it);
@@ -41,11 +42,13 @@ void EraseItem(std::vector<std::shared_ptr<T>>& items, T* item) {
 std::string_view NickOf(const TIRCUser& u) { return u.Nick(); }
 std::string_view NameOf(const TIRCChannel& c) { return c.Name(); }
 
+TCaseMapping MappingOf(const TIRCCli& client) { return client.Support().CaseMapping; }
+
 }  // namespace
 
 TIRCUsers::~TIRCUsers() { budget_ += items_.size(); }
 
-TIRCUser* TIRCUsers::Find(std::string_view nick) const { return FindFirst(index_, items_, nick, NickOf); }
+TIRCUser* TIRCUsers::Find(std::string_view nick) const { return FindFirst(index_, items_, nick, NickOf, MappingOf(client_)); }
 
 TIRCUser* TIRCUsers::Add(std::string nick, bool privileged) {
     if (budget_ == 0) return nullptr;
@@ -55,7 +58,7 @@ TIRCUser* TIRCUsers::Add(std::string nick, bool privileged) {
     if (budget_ == 0) return nullptr;
     --budget_;
     user->listed_ = true;
-    index_.emplace(LowerAscii(user->nick_), user.get());
+    index_.emplace(IrcLower(user->nick_, MappingOf(client_)), user.get());
     items_.push_back(user);
     return user.get();
 }
@@ -77,7 +80,7 @@ void TIRCUsers::Drop(TIRCUser& user) {
     EraseItem(items_, &user);
 }
 
-void TIRCUsers::Unindex(TIRCUser& user) { EraseIndex(index_, user.nick_, &user); }
+void TIRCUsers::Unindex(TIRCUser& user) { EraseIndex(index_, user.nick_, &user, MappingOf(client_)); }
 
 bool TIRCUsers::Rename(std::string_view oldNick, const std::string& newNick) {
     TIRCUser* user = Find(oldNick);
@@ -87,7 +90,7 @@ bool TIRCUsers::Rename(std::string_view oldNick, const std::string& newNick) {
     if (!user->listed_) return true;
     Unindex(*user);
     user->nick_ = newNick;
-    index_.emplace(LowerAscii(newNick), user);
+    index_.emplace(IrcLower(newNick, MappingOf(client_)), user);
     if (client_.OnUserChanged) client_.OnUserChanged(client_, channel_, *user);
     return true;
 }
@@ -113,7 +116,7 @@ TIRCChannels::~TIRCChannels() {
     items_.clear();
 }
 
-TIRCChannel* TIRCChannels::Find(std::string_view name) const { return FindFirst(index_, items_, name, NameOf); }
+TIRCChannel* TIRCChannels::Find(std::string_view name) const { return FindFirst(index_, items_, name, NameOf, MappingOf(client_)); }
 
 TIRCChannel* TIRCChannels::Add(std::string name) {
     if (items_.size() >= MaxChannels) return nullptr;
@@ -121,7 +124,7 @@ TIRCChannel* TIRCChannels::Add(std::string name) {
     if (client_.OnChannelCreation) client_.OnChannelCreation(client_, *channel);
     if (items_.size() >= MaxChannels) return nullptr;
     channel->listed_ = true;
-    index_.emplace(LowerAscii(channel->name_), channel.get());
+    index_.emplace(IrcLower(channel->name_, MappingOf(client_)), channel.get());
     items_.push_back(channel);
     return channel.get();
 }
@@ -139,10 +142,23 @@ void TIRCChannels::Delete(TIRCChannel& channel) {
     if (client_.OnChannelDeletion) client_.OnChannelDeletion(client_, channel);
     if (!channel.listed_) return;
     channel.listed_ = false;
-    EraseIndex(index_, channel.name_, &channel);
+    EraseIndex(index_, channel.name_, &channel, MappingOf(client_));
     EraseItem(items_, &channel);
 }
 
 void TIRCChannels::Clear() {
     while (!items_.empty()) Delete(*items_.back());
+}
+
+void TIRCUsers::Reindex() {
+    index_.clear();
+    for (const auto& user : items_) index_.emplace(IrcLower(user->nick_, MappingOf(client_)), user.get());
+}
+
+void TIRCChannels::Reindex() {
+    index_.clear();
+    for (const auto& channel : items_) {
+        index_.emplace(IrcLower(channel->name_, MappingOf(client_)), channel.get());
+        channel->users_.Reindex();
+    }
 }

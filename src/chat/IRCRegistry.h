@@ -33,7 +33,8 @@ private:
     bool listed_ = false;
 };
 
-// Users of one channel in the order they were added, looked up ignoring ASCII letter case.
+// Users of one channel in the order they were added, looked up with letter case folded as the
+// server folds it (its CASEMAPPING).
 // Every change raises the client's user events.
 class TIRCUsers {
 public:
@@ -59,6 +60,8 @@ public:
     void SetPrivileged(TIRCUser& user, bool privileged);
     // Deletes from the last user to the first, each with OnUserDeletion.
     void Clear();
+    // The keys again after the server announced another case mapping.
+    void Reindex();
 
     TIRCChannel& Channel() const { return channel_; }
     TIRCCli& Client() const { return client_; }
@@ -96,7 +99,7 @@ private:
     bool listed_ = false;
 };
 
-// The client's channels in the order they were added, looked up ignoring ASCII letter case.
+// The client's channels in the order they were added, looked up as the users are.
 class TIRCChannels {
 public:
     // A hostile server could otherwise grow the registry without end, one JOIN at a time.
@@ -121,6 +124,8 @@ public:
     void Remove(TIRCChannel& channel) { Delete(channel); }
     // Deletes the channels from the last to the first.
     void Clear();
+    // The keys of every channel and user again, after a change of the case mapping.
+    void Reindex();
 
     std::size_t UserRecords() const { return MaxUserRecords - userBudget_; }
 

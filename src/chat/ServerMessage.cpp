@@ -35,14 +35,20 @@ void TServerMessages::Notify(const TUserMessage& message) {
     if (OnNotifyUserMessage) OnNotifyUserMessage(message);
 }
 
-void TServerMessages::IRCCli1ServerMessage(TIRCCli&, const std::string& APrefix, const std::string& ACommand,
+void TServerMessages::IRCCli1ServerMessage(TIRCCli& sender, const std::string& APrefix, const std::string& ACommand,
                                            const std::vector<std::string>& Parameters) {
     const auto& p = Parameters;
     if (DeveloperMode && DeveloperMode()) DeveloperDump(APrefix, ACommand, p);
 
     const std::string& c = ACommand;
     const std::string nick = SenderOf(APrefix);
-    if (c == "366" || c == "PING") return;
+    // The client read the announcements first; lists and lookups follow them from here.
+    if (c == "005" || c == "001") conversations_.Support = sender.Support();
+    if (c == "PING") return;
+    if (c == "366") {
+        NamesEnd(p.at(1));
+        return;
+    }
     if (c == "376") {
         conversations_.AddLineToRichEdit("", "==========================================================", LineClass::Info);
     } else if (c == "001") {
@@ -78,6 +84,16 @@ void TServerMessages::IRCCli1ServerMessage(TIRCCli&, const std::string& APrefix,
         Pong();
     } else if (c == "PRIVMSG") {
         PrivateMessage(nick, p);
+    } else if (c == "KICK") {
+        Kick(nick, p);
+    } else if (c == "TOPIC") {
+        Topic(nick, p);
+    } else if (c == "NOTICE") {
+        Notice(APrefix, nick, p);
+    } else if (c == "ERROR") {
+        // Why the server closes the link ("Closing Link: ... (K-Lined)").
+        conversations_.AddLineToRichEdit("", "Server closes the link: " + (p.empty() ? std::string() : p.back()),
+                                         LineClass::Error);
     } else {
         Generic(c, p);
     }
@@ -131,13 +147,16 @@ void TServerMessages::PrivateMessage(const std::string& nick, const std::vector<
         if (request != "ACTION") return;
         const std::string action = text.substr(blank + 1, text.size() - 1 - (blank + 1));
         const bool highlight = NamesUser(nick, action);
-        conversations_.AddLineToRichEdit(target, " * " + nick + " " + action, LineClass::Action, highlight);
-        conversations_.MarkUnread(target, highlight ? TTabMark::Highlight : TTabMark::Unread);
+        // A private action goes to the sender's conversation, like a private message.
+        const std::string tab = IsOwn(target) ? nick : target;
+        conversations_.AddLineToRichEdit(tab, " * " + nick + " " + action, LineClass::Action, highlight);
+        conversations_.MarkUnread(tab, highlight ? TTabMark::Highlight : TTabMark::Unread);
         // A private action notifies only when it names the user, like any highlight.
-        if (target.starts_with('#') || highlight) Notify({nick, target, action, !target.starts_with('#'), highlight});
+        const bool channel = conversations_.IsChannel(target);
+        if (channel || highlight) Notify({nick, target, action, !channel, highlight});
         return;
     }
-    const bool isPrivate = target == settings_.Nickname;
+    const bool isPrivate = IsOwn(target);
     const std::string& tab = isPrivate ? nick : target;
     const bool highlight = NamesUser(nick, text);
     conversations_.AddLineToRichEdit(tab, "[" + nick + "]   " + text, LineClass::Talk, highlight);
@@ -147,7 +166,29 @@ void TServerMessages::PrivateMessage(const std::string& nick, const std::vector<
 }
 
 bool TServerMessages::NamesUser(const std::string& sender, const std::string& text) const {
-    return !SameTextNoCase(sender, settings_.Nickname) && NamesNickname(text, settings_.Nickname);
+    return !IsOwn(sender) && NamesNickname(text, settings_.Nickname, conversations_.Support.CaseMapping);
+}
+
+void TServerMessages::Topic(const std::string& nick, const std::vector<std::string>& p) {
+    const std::string& channel = p.at(0);
+    const std::string& text = p.at(1);
+    if (conversations_.FindRow(channel) < 0) return;
+    conversations_.AddLineToRichEdit(channel, nick + " changed the topic to:   " + text, LineClass::Info);
+}
+
+void TServerMessages::Notice(const std::string& prefix, const std::string& nick, const std::vector<std::string>& p) {
+    const std::string& target = p.at(0);
+    const std::string& text = p.at(1);
+    // A server's own notices have no user part; before the welcome (services, the host
+    // look-up) nothing else is open either.
+    const bool fromUser = prefix.find('!') != std::string::npos;
+    std::string tab;
+    if (conversations_.IsChannel(target) && conversations_.FindRow(target) >= 0)
+        tab = target;
+    else if (fromUser && client_.Registered() && conversations_.SelectedTab() > 0)
+        tab = conversations_.TabLabel(conversations_.SelectedTab());
+    const std::string from = nick.empty() ? std::string() : "-" + nick + "-   ";
+    conversations_.AddLineToRichEdit(tab, from + text, LineClass::Info);
 }
 
 void TServerMessages::Generic(const std::string& command, const std::vector<std::string>& parameters) {

@@ -8,6 +8,7 @@
 #include "settings/Settings.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,12 @@ private:
     void Join(const std::string& nick, const std::vector<std::string>& p);
     void Part(const std::string& nick, const std::vector<std::string>& p);
     void NamesReply(const std::string& channel, const std::string& names);
+    void NamesEnd(const std::string& channel);
+    void Kick(const std::string& nick, const std::vector<std::string>& p);
+    void Topic(const std::string& nick, const std::vector<std::string>& p);
+    void Notice(const std::string& prefix, const std::string& nick, const std::vector<std::string>& p);
+    // Our own part or kick: the tab stays, its list empties, and it shows as not joined.
+    void LeftChannel(const std::string& channel);
     void Quit(const std::string& nick, const std::vector<std::string>& p);
     void Mode(const std::string& nick, const std::vector<std::string>& p);
     void Nick(const std::string& nick, const std::vector<std::string>& p);
@@ -72,12 +79,17 @@ private:
     void Notify(const TUserMessage& message);
     // The text names the own nickname and was not sent by the user.
     bool NamesUser(const std::string& sender, const std::string& text) const;
+    bool IsOwn(const std::string& nick) const { return conversations_.SameName(nick, settings_.Nickname); }
     std::string Now() const;
 
     TIRCCli& client_;
     TConversations& conversations_;
     TSettings& settings_;
     const TPingValues& ping_;
+    // Names replies come in several lines; the list is replaced once the end (366) arrives.
+    // Keyed by the folded channel name; bounded by the user lists' own budget.
+    std::map<std::string, std::vector<TUserList::TEntry>> pendingNames_;
+    std::size_t pendingCount_ = 0;
 };
 
 // The sender of a prefix: from its second character up to the first "!", or to its end.

@@ -1,30 +1,28 @@
-// TServerMessages: the rows that change user lists (JOIN, PART, names reply, QUIT, MODE, NICK) and
+// TServerMessages: the rows that change user lists (JOIN, PART, KICK, names reply, QUIT, MODE, NICK) and
 // the lobby marks of players gone to a game.
 #include "chat/ServerMessage.h"
 
+#include "chat/MemberModes.h"
+
+#include <stdexcept>
+
 namespace {
 
-// The entry of nick, or else of the operator "@" + nick; -1 when neither is listed.
-int FindUser(const TUserList& list, const std::string& nick) {
-    const int plain = LVFindItem(list, nick);
-    return plain >= 0 ? plain : LVFindItem(list, "@" + nick);
-}
+// The entry of nick, whatever marks it carries; -1 for none.
+int FindUser(const TUserList& list, const std::string& nick) { return list.Find(nick); }
 
 TUserList* UserListOf(TConversations& conversations, const std::string& channel) {
     const int row = conversations.FindRow(channel);
     return row < 0 ? nullptr : conversations.Row(row).UserList.get();
 }
 
-bool IsLobby(const std::string& channel) { return SameTextNoCase(channel, LobbyChannel); }
-
 }  // namespace
 
 TServerMessages::TServerMessages(TIRCCli& client, TConversations& conversations, TSettings& settings,
                                  const TPingValues& ping)
     : client_(client), conversations_(conversations), settings_(settings), ping_(ping) {
-    conversations_.IsUserMarked = [this](const std::string& channel, const std::string& caption) {
-        if (!IsLobby(channel) || Announcements.Count() == 0) return false;
-        const std::string nick = caption.starts_with('@') ? caption.substr(1) : caption;
+    conversations_.IsUserMarked = [this](const std::string& channel, const std::string& nick) {
+        if (!conversations_.SameName(channel, LobbyChannel) || Announcements.Count() == 0) return false;
         return Announcements.Find(nick, ClockNow()) != nullptr;
     };
 }
@@ -39,7 +37,7 @@ void TServerMessages::WentPlay(const std::string& nick, const std::string& targe
     const std::string head = nick + " went play to \"";
     conversations_.AddGameLineToRichEdit(target, head + server + "\" at " + Now(), head.size(), server.size(),
                                          LineClass::Status);
-    if (!IsLobby(target)) return;
+    if (!conversations_.SameName(target, LobbyChannel)) return;
     Announcements.Announce(nick, server, ClockNow());
     RemarkLobbyUser(nick);
 }
@@ -55,36 +53,84 @@ void TServerMessages::ExpireAnnouncements() {
 void TServerMessages::Join(const std::string& nick, const std::vector<std::string>& p) {
     const std::string& channel = p.at(0);
     conversations_.AddLineToRichEdit(channel, nick + " has joined at " + Now(), LineClass::Event);
-    TUserList* list = UserListOf(conversations_, channel);
-    if (list && LVFindItem(*list, nick) < 0) list->Add(nick);
+    const int row = conversations_.FindRow(channel);
+    if (row < 0) return;
+    if (IsOwn(nick)) conversations_.SetJoined(row, true);
+    TUserList* list = conversations_.Row(row).UserList.get();
+    if (list && FindUser(*list, nick) < 0) list->Add(nick);
+}
+
+void TServerMessages::LeftChannel(const std::string& channel) {
+    const int row = conversations_.FindRow(channel);
+    if (row < 0) return;
+    conversations_.SetJoined(row, false);
+    if (TUserList* list = conversations_.Row(row).UserList.get()) list->Clear();
 }
 
 void TServerMessages::Part(const std::string& nick, const std::vector<std::string>& p) {
     const std::string& channel = p.at(0);
-    conversations_.AddLineToRichEdit(channel, nick + " has left the channel at " + Now(), LineClass::Status);
-    if (IsLobby(channel)) Announcements.Forget(nick);
+    const bool own = IsOwn(nick);
+    // Our own part of a tab the user closed needs no line, and must not bring the tab back.
+    if (!own || conversations_.TabOpen(channel))
+        conversations_.AddLineToRichEdit(channel, nick + " has left the channel at " + Now(), LineClass::Status);
+    if (conversations_.SameName(channel, LobbyChannel)) Announcements.Forget(nick);
+    if (own) {
+        LeftChannel(channel);
+        return;
+    }
     TUserList* list = UserListOf(conversations_, channel);
     if (!list) return;
     const int entry = FindUser(*list, nick);
     if (entry >= 0) list->Remove(entry);
 }
 
-void TServerMessages::NamesReply(const std::string& channel, const std::string& names) {
+void TServerMessages::Kick(const std::string& nick, const std::vector<std::string>& p) {
+    const std::string& channel = p.at(0);
+    const std::string& kicked = p.at(1);
+    const std::string reason = p.size() > 2 ? p[2] : std::string();
+    if (conversations_.FindRow(channel) < 0) return;
+    const bool own = IsOwn(kicked);
+    std::string line = (own ? std::string("You were") : kicked + " was") + " kicked by " + nick;
+    if (!reason.empty()) line += " (" + reason + ")";
+    conversations_.AddLineToRichEdit(channel, line, LineClass::Status);
+    if (own) {
+        conversations_.MarkUnread(channel, TTabMark::Highlight);
+        LeftChannel(channel);
+        return;
+    }
+    if (conversations_.SameName(channel, LobbyChannel)) Announcements.Forget(kicked);
     TUserList* list = UserListOf(conversations_, channel);
     if (!list) return;
-    std::vector<std::string> captions;
-    std::string name;
-    for (char c : names) {
-        if (c != ' ') {
-            name += c;
-            continue;
-        }
+    const int entry = FindUser(*list, kicked);
+    if (entry >= 0) list->Remove(entry);
+}
+
+void TServerMessages::NamesReply(const std::string& channel, const std::string& names) {
+    if (!UserListOf(conversations_, channel)) return;
+    std::vector<TUserList::TEntry>& pending = pendingNames_[IrcLower(channel, conversations_.Support.CaseMapping)];
+    std::string_view rest = names;
+    while (!rest.empty()) {
+        const std::size_t blank = rest.find(' ');
+        const std::string_view word = rest.substr(0, blank);
+        rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
         // Two blanks in a row, or a blank at the end, name nobody.
-        if (!name.empty()) captions.push_back(name);
-        name.clear();
+        if (word.empty()) continue;
+        if (pendingCount_ >= TConversations::MaxUserListEntries) break;
+        TNamesEntry entry = ParseNamesEntry(word, conversations_.Support);
+        if (entry.Nick.empty()) continue;
+        pending.push_back({std::move(entry.Nick), std::move(entry.Modes), {}});
+        ++pendingCount_;
     }
-    if (!name.empty()) captions.push_back(name);
-    list->Fill(std::move(captions));
+}
+
+void TServerMessages::NamesEnd(const std::string& channel) {
+    auto it = pendingNames_.find(IrcLower(channel, conversations_.Support.CaseMapping));
+    // An end without names (a NAMES for a channel we are not on) changes nothing.
+    if (it == pendingNames_.end()) return;
+    std::vector<TUserList::TEntry> entries = std::move(it->second);
+    pendingCount_ -= entries.size();
+    pendingNames_.erase(it);
+    if (TUserList* list = UserListOf(conversations_, channel)) list->Fill(std::move(entries));
 }
 
 void TServerMessages::Quit(const std::string& nick, const std::vector<std::string>& p) {
@@ -97,7 +143,8 @@ void TServerMessages::Quit(const std::string& nick, const std::vector<std::strin
             if (entry < 0) continue;
             c.UserList->Remove(entry);
             conversations_.AddLineToRichEdit(c.Name, line, LineClass::Status);
-        } else if (c.Name == nick) {
+        } else if (conversations_.SameName(c.Name, nick) && conversations_.TabOpen(c.Name)) {
+            // A talk the user closed stays closed: only a new message of theirs opens it.
             conversations_.AddLineToRichEdit(c.Name, line, LineClass::Status);
         }
     }
@@ -107,31 +154,29 @@ void TServerMessages::Mode(const std::string& nick, const std::vector<std::strin
     const std::string& target = p.at(0);
     std::string modes;
     for (std::size_t i = 1; i < p.size(); ++i) modes += " " + p[i];
-    if (!target.starts_with('#')) {
+    if (!conversations_.IsChannel(target)) {
         conversations_.AddLineToRichEdit("", nick + " set mode:" + modes, LineClass::Event);
         return;
     }
-    const std::string& change = p.at(1);
-    const bool operatorMode = change.find('o') != std::string::npos;
-    const bool give = operatorMode && change.starts_with('+');
-    const bool take = operatorMode && !give && change.starts_with('-');
-    // Only the first nickname is acted on, however many mode letters there are.
-    const std::string who = give || take ? p.at(2) : std::string();
+    static_cast<void>(p.at(1));  // a channel MODE without modes is a short line
+    bool complete = true;
+    const auto changes = MemberModeChanges(p, 1, conversations_.Support, &complete);
+    if (!complete) throw std::out_of_range("MODE without the parameters its modes need");
     conversations_.AddLineToRichEdit(target, nick + " set mode:" + modes, LineClass::Event);
     TUserList* list = UserListOf(conversations_, target);
-    if (!list || who.empty()) return;
-    if (give) {
-        const int entry = LVFindItem(*list, who);
-        if (entry >= 0) list->SetCaption(entry, "@" + list->Caption(entry));
-    } else {
-        const int entry = LVFindItem(*list, "@" + who);
-        if (entry >= 0) list->SetCaption(entry, list->Caption(entry).substr(1));
+    if (!list) return;
+    // "+ov-v a b c": every member mode of every user named, each kept beside the others.
+    for (const TMemberModeChange& change : changes) {
+        const int entry = FindUser(*list, change.Nick);
+        if (entry < 0) continue;
+        const std::string now = WithMemberMode(list->Modes(entry), change.Mode, change.Adding, conversations_.Support);
+        if (now != list->Modes(entry)) list->SetModes(entry, now);
     }
 }
 
 void TServerMessages::Nick(const std::string& oldNick, const std::vector<std::string>& p) {
     const std::string& newNick = p.at(0);
-    if (oldNick == settings_.Nickname) settings_.Nickname = newNick;
+    if (IsOwn(oldNick)) settings_.Nickname = newNick;
     const int row = conversations_.FindRow(oldNick);
     const int taken = conversations_.FindRow(newNick);
     // A talk already open under the new name keeps it: two rows of one name would split its
@@ -148,14 +193,9 @@ void TServerMessages::Nick(const std::string& oldNick, const std::vector<std::st
     for (int i = 0; i < conversations_.RowCount(); ++i) {
         TConversation& c = conversations_.Row(i);
         if (!c.UserList) continue;
-        int entry = LVFindItem(*c.UserList, oldNick);
-        std::string caption = newNick;
-        if (entry < 0) {
-            entry = LVFindItem(*c.UserList, "@" + oldNick);
-            caption = "@" + newNick;
-        }
+        const int entry = FindUser(*c.UserList, oldNick);
         if (entry < 0) continue;
-        c.UserList->SetCaption(entry, caption);
+        c.UserList->SetNick(entry, newNick);
         conversations_.AddLineToRichEdit(c.Name, line, LineClass::Info);
     }
 }

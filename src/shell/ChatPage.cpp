@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTextDocument>
@@ -114,6 +115,14 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
         if (PrepareTabMenu(pos)) PopupMenu1->popup(strip->mapToGlobal(pos));
     });
 
+    // A middle click closes the tab under the pointer, as in browsers.
+    strip->installEventFilter(this);
+    conversations_.OnChannelTabClosed = [this](const std::string& channel) { session_->ChannelClosed(channel); };
+    client_.OnUnsent = [this](TIRCCli&, const std::vector<std::string>& lines) {
+        for (const std::string& line : lines)
+            conversations_.AddLineToRichEdit("", "Not sent (the connection ended): " + line, LineClass::Error);
+    };
+
     connect(controls_.btnChatConnection, &QPushButton::clicked, this,
             [this] { Guarded([this] { session_->btnChatConnectionClick(); }); });
 
@@ -125,6 +134,7 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     };
     client_.OnServerMessage = [this](TIRCCli& sender, const std::string& prefix, const std::string& command,
                                      const std::vector<std::string>& parameters) {
+        session_->ServerLine(command, parameters);
         messages_->IRCCli1ServerMessage(sender, prefix, command, parameters);
     };
     client_.OnInvite = [this](TIRCCli& sender, const std::string& nick, const std::string& user,
@@ -138,6 +148,7 @@ TChatPage::~TChatPage() {
     client_.OnSessionClosed = nullptr;
     client_.OnServerMessage = nullptr;
     client_.OnInvite = nullptr;
+    client_.OnUnsent = nullptr;
     if (controls_.RichEdit1) controls_.RichEdit1->OnLinkClick = nullptr;
     if (controls_.RichEdit1) controls_.RichEdit1->OnGameLinkClick = nullptr;
     for (auto& v : views_)
@@ -182,7 +193,10 @@ void TChatPage::GameLinkClicked(TChatView& view, const std::string& server) {
 }
 
 std::string TChatPage::UserToolTip(const std::string& caption) const {
-    const std::string nick = caption.starts_with('@') ? caption.substr(1) : caption;
+    // The caption's mark (its highest member mode) is not part of the name.
+    const std::string& marks = conversations_.Support.PrefixMarks;
+    const std::size_t start = caption.find_first_not_of(marks);
+    const std::string nick = start == std::string::npos ? std::string() : caption.substr(start);
     const TServerMessages& m = *messages_;
     const TAnnouncement* a = m.Announcements.Find(nick, m.Clock ? m.Clock() : TGameAnnouncements::TClock::now());
     if (!a) return {};
@@ -285,7 +299,16 @@ void TChatPage::TabRemoved(int index) {
 }
 
 void TChatPage::TabLabelChanged(int index, const std::string& label) {
-    controls_.TabControl1->setTabText(index, TabText(label));
+    // A channel not joined shows its name in brackets; the tooltip says why.
+    const bool out = !controls_.TabControl1->tabToolTip(index).isEmpty();
+    controls_.TabControl1->setTabText(index, out ? "(" + TabText(label) + ")" : TabText(label));
+}
+
+void TChatPage::TabJoinedChanged(int index, bool joined) {
+    QTabBar* strip = controls_.TabControl1;
+    if (index < 0 || index >= strip->count()) return;
+    strip->setTabToolTip(index, joined ? QString() : QStringLiteral("Not joined"));
+    TabLabelChanged(index, conversations_.TabLabel(index));
 }
 
 void TChatPage::TabSelected(int index) {
@@ -311,6 +334,14 @@ void TChatPage::SetInputCaret(std::size_t caret) {
 }
 
 bool TChatPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == controls_.TabControl1 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        const int index = controls_.TabControl1->tabAt(click->position().toPoint());
+        if (click->button() == Qt::MiddleButton && index > 0) {
+            Guarded([this, index] { conversations_.CloseTab(conversations_.TabLabel(index)); });
+            return true;
+        }
+    }
     if (event->type() == QEvent::ToolTip && watched != controls_.Edit1) {
         for (const auto& l : lists_) {
             QListWidget* list = l->Widget();

@@ -97,6 +97,7 @@ public:
     void TabLabelChanged(int index, const std::string& label) override;
     void TabSelected(int index) override;
     void TabMarkChanged(int index, TTabMark mark) override;
+    void TabJoinedChanged(int index, bool joined) override;
     bool ChatPageActive() const override;
     std::string InputText() const override;
     void SetInputText(const std::string& text) override;

@@ -27,6 +27,7 @@ protected:
         ann.OnSessionConnected = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionConnected(s, e); };
         ann.OnSessionClosed = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionClosed(s, e); };
         ann.OnServerMessage = [this](TIRCCli& s, const std::string& p, const std::string& c, const Texts& params) {
+            session.ServerLine(c, params);
             messages.IRCCli1ServerMessage(s, p, c, params);
         };
         messages.OnWelcome = [this] { session.Welcomed(); };
@@ -82,6 +83,7 @@ protected:
     TPingValues ping;
     TChatSession session{ann, chat, settings, random, "127.0.0.1", server.PortText()};
     TServerMessages messages{ann, chat, settings, ping};
+    TChatInput input{ann, chat, settings, ping};
 };
 
 }  // namespace
@@ -102,7 +104,8 @@ TEST_F(ChatEvening, ATakenNicknameGivesAChangedOneThatTheWholePageFollows) {
 
     // After the server is back the logins ask for the wanted nickname again, also after
     // attempts that failed; the other player is gone, so it is free.
-    session.ReconnectPauses = {std::chrono::milliseconds(100), std::chrono::milliseconds(200)};
+    session.Policy.First = std::chrono::milliseconds(100);
+    session.Policy.Max = std::chrono::milliseconds(200);
     server.Stop();
     ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Reconnecting in ") >= 3; })) << ServerText();
     server.Restart();
@@ -120,13 +123,18 @@ TEST_F(ChatEvening, ANicknameTooLongWithTheUnderscoreIsCutToFit) {
     EXPECT_EQ(settings.Nickname, "Annabell1");
 }
 
-TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInEveryOpenChannelUntilTheUserStops) {
+TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInTheChannelsJoinedUntilTheUserStops) {
     using std::chrono::milliseconds;
-    session.ReconnectPauses = {milliseconds(100), milliseconds(400)};
+    session.Policy.First = milliseconds(100);
+    session.Policy.Max = milliseconds(400);
     session.btnChatConnectionClick();
     ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann"); })) << ServerText();
     ann.SendLine("JOIN #second");
-    ASSERT_TRUE(Wait([&] { return Listed("#second", "Ann"); })) << ServerText();
+    ann.SendLine("JOIN #parted");
+    ASSERT_TRUE(Wait([&] { return Listed("#second", "Ann") && Listed("#parted", "Ann"); })) << ServerText();
+    // Parted with its tab kept: not one to go back into.
+    ann.SendLine("PART #parted");
+    ASSERT_TRUE(Wait([&] { return !chat.Row(chat.FindRow("#parted")).Joined; })) << ServerText();
 
     server.Stop();
     ASSERT_TRUE(Wait([&] { return session.Reconnecting(); }));
@@ -137,6 +145,9 @@ TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInEveryOpenChannelUntil
     ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Reconnecting in ") >= 3; })) << ServerText();
     server.Restart();
     ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann") && Listed("#second", "Ann"); })) << ServerText();
+    testing_support::Drain(loop, 200);
+    EXPECT_TRUE(Users("#parted").empty());
+    EXPECT_EQ(chat.FindChatTab("#parted"), 3);
     EXPECT_EQ(page.Caption, "Disconnect");
     EXPECT_FALSE(session.Reconnecting());
     // The failed attempts wrote only into the server view.
@@ -274,4 +285,37 @@ TEST(ChatKeepAlive, ASilentServerIsPingedAndDroppedWhenItDoesNotAnswer) {
     EXPECT_FALSE(cli.Active());
     ::close(peer);
     EXPECT_EQ(loop.TimerCount(), 0u);
+}
+
+TEST_F(ChatEvening, ALongLineGoesOutInPartsEachEchoedAndAClosedChannelTabIsParted) {
+    BobConnects();
+    bob.SendLine("JOIN #Lobby_20");
+    std::vector<std::string> bobGot;
+    bob.OnMessage = [&](TIRCCli&, const std::string&, const std::string&, const std::string&, const std::string&,
+                        const std::string& text, bool) { bobGot.push_back(text); };
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann") && Listed("#Lobby_20", "bob"); })) << ServerText();
+    std::string text;
+    for (int i = 0; i < 120; ++i) text += "word" + std::to_string(i) + " ";
+    text.pop_back();
+    chat.SelectChatTab(chat.FindChatTab("#Lobby_20"));
+    input.HandleText(text);
+    ASSERT_TRUE(Wait([&] { return bobGot.size() >= 2; })) << ServerText();
+    testing_support::Drain(loop, 200);
+    std::string joined;
+    for (const std::string& part : bobGot) joined += (joined.empty() ? "" : " ") + part;
+    EXPECT_EQ(joined, text);
+    const Texts lobby = page.View("#Lobby_20")->Texts();
+    EXPECT_EQ(lobby.back(), "[Ann]   " + bobGot.back());
+    EXPECT_EQ(lobby.end()[-2], "[Ann]   " + bobGot.end()[-2]);
+
+    // Closing the lobby's tab leaves the channel: bob sees Ann part, the tab does not come back.
+    session.ChannelClosed("#nowhere");  // no such conversation: nothing to send
+    bobHeard.clear();
+    ASSERT_TRUE(chat.PopupMenu1Popup(chat.FindChatTab("#Lobby_20")));
+    chat.OnChannelTabClosed = [this](const std::string& c) { session.ChannelClosed(c); };
+    chat.ppCloseTabClick();
+    ASSERT_TRUE(Wait([&] { return std::count(bobHeard.begin(), bobHeard.end(), "PART") == 1; })) << ServerText();
+    EXPECT_EQ(chat.FindChatTab("#Lobby_20"), -1);
+    EXPECT_FALSE(chat.Row(chat.FindRow("#Lobby_20")).Joined);
 }

@@ -142,7 +142,7 @@ TEST_F(ChatInputTest, UpAndDownWalkTheLastHundredLines) {
 
 TEST_F(ChatInputTest, TabCompletesNicknamesOfTheSelectedChannel) {
     conversations.OpenConversation("#Lobby_20");
-    conversations.Row(0).UserList->Fill({"@Maverick", "mallory", "+Marge", "Ann", "bob", "Mann"});
+    conversations.Row(0).UserList->Fill({{"Maverick", "o"}, {"mallory"}, {"Marge", "v"}, {"Ann"}, {"bob"}, {"Mann"}});
     settings.Nickname = "Mann";
 
     // At the start of the line: ": " after the name; repeated Tab cycles in list order.
@@ -216,4 +216,23 @@ TEST(CutUtf8, NeverEndsInsideACharacter) {
     EXPECT_EQ(CutUtf8("a\xE2\x82\xAC" "b", 3), "a");
     EXPECT_EQ(CutUtf8("a\xE2\x82\xAC" "b", 4), "a\xE2\x82\xAC");
     EXPECT_EQ(CutUtf8("\xF0\x9F\x98\x80", 3), "");
+}
+
+TEST(SplitMessage, PartsEndAtWordsStayWithinTheLimitAndNeverCutACharacter) {
+    EXPECT_EQ(SplitMessage("one two three four", 9), (std::vector<std::string>{"one two", "three", "four"}));
+    EXPECT_EQ(SplitMessage("abcdefghij", 4), (std::vector<std::string>{"abcd", "efgh", "ij"}));
+    EXPECT_EQ(SplitMessage("", 4), std::vector<std::string>{});
+    // "é" is two bytes: a part ends before it rather than in its middle.
+    const std::string e = "\xC3\xA9";
+    EXPECT_EQ(SplitMessage("ab" + e + e, 3), (std::vector<std::string>{"ab", e, e}));
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += (i % 7 ? "w" + e + " " : "long" + e + e + e + "word ");
+    text.pop_back();
+    std::string joined;
+    for (const std::string& part : SplitMessage(text, 100)) {
+        EXPECT_LE(part.size(), 100u);
+        EXPECT_EQ(CutUtf8(part, part.size()), part);
+        joined += (joined.empty() ? "" : " ") + part;
+    }
+    EXPECT_EQ(joined, text);
 }

@@ -63,7 +63,8 @@ TEST(ChatSessionTls, ARefusedCertificateStopsTheReconnectsUntilTheUserTrustsIt) 
     TChatSession session{ann, chat, settings, random, "", ""};
     TServerMessages messages{ann, chat, settings, ping};
     session.SetServer("localhost", server.TlsPortText(), true);
-    session.ReconnectPauses = {std::chrono::milliseconds(50), std::chrono::milliseconds(100)};
+    session.Policy.First = std::chrono::milliseconds(50);
+    session.Policy.Max = std::chrono::milliseconds(100);
     ann.OnSessionConnected = [&](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionConnected(s, e); };
     ann.OnSessionClosed = [&](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionClosed(s, e); };
     ann.OnServerMessage = [&](TIRCCli& s, const std::string& p, const std::string& c, const Texts& params) {

@@ -2,6 +2,7 @@
 // every view in row order, the registration line, user lists emptied, a failed start.
 #include "FakeChatPage.h"
 #include "chat/ChatSession.h"
+#include "chat/ServerMessage.h"
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
@@ -100,7 +101,7 @@ TEST_F(ChatSessionTest, ConnectLogsInRegistersAndWritesConnectedEverywhereInRowO
 TEST_F(ChatSessionTest, ClosedSessionWritesDisconnectedEmptiesUserListsAndKeepsEverythingElse) {
     chat.AddLineToRichEdit("#Lobby_20", "topic", LineClass::Info);
     chat.AddLineToRichEdit("bob", "[bob]   hi", LineClass::Talk);
-    chat.Row(0).UserList->Fill({"@op", "alice", "bob"});
+    chat.Row(0).UserList->Fill({{"op", "o"}, {"alice"}, {"bob"}});
     // A closed private tab stays closed through the session's lines.
     ASSERT_TRUE(chat.PopupMenu1Popup(2));
     chat.ppCloseTabClick();
@@ -184,6 +185,54 @@ TEST_F(ChatSessionTest, ARefusedConnectionShowsConnectingThenDisconnected) {
     EXPECT_EQ(page.Server.Texts(), (Texts{"Connecting to " + where, "Disconnected from " + where}));
     EXPECT_EQ(page.Caption, "Connect");
     EXPECT_TRUE(page.Enabled);
+}
+
+// A scripted peer: no real server ends lines with LF alone or bans on demand, but bouncers do
+// the one and public networks the other.
+class ChatSessionPeerTest : public ChatSessionTest {
+protected:
+    ChatSessionPeerTest() {
+        client.OnServerMessage = [this](TIRCCli& s, const std::string& p, const std::string& c, const Texts& params) {
+            session.ServerLine(c, params);
+            messages.IRCCli1ServerMessage(s, p, c, params);
+        };
+        messages.OnWelcome = [this] { session.Welcomed(); };
+        session.Policy.First = std::chrono::milliseconds(50);
+    }
+    ~ChatSessionPeerTest() override { client.OnServerMessage = nullptr; }
+    void PeerSends(const std::string& bytes) { ASSERT_EQ(::send(peer, bytes.data(), bytes.size(), 0), ssize_t(bytes.size())); }
+
+    TPingValues ping;
+    TServerMessages messages{client, chat, settings, ping};
+};
+
+TEST_F(ChatSessionPeerTest, AServerEndingItsLinesWithLfAloneIsReadAndTheLobbyJoined) {
+    ConnectAndAccept();
+    ReceiveLines(3);
+    received.clear();
+    PeerSends(":bnc 001 Ann :Welcome\n:bnc 005 Ann PREFIX=(ov)@+ :are supported\n");
+    EXPECT_EQ(ReceiveLines(1), "JOIN #Lobby_20\r\n");
+    PeerSends(":Ann!a@h JOIN #Lobby_20\n:bnc 353 Ann = #Lobby_20 :Ann @op\n:bnc 366 Ann #Lobby_20 :End\n");
+    ASSERT_TRUE(WaitFor(loop, [&] { return page.List("#Lobby_20") && page.List("#Lobby_20")->Items.size() == 2; }));
+    EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"@op", "Ann"}));
+}
+
+TEST_F(ChatSessionPeerTest, ABanGivesOneConnectionAndALineSayingWhyAndNoSecondAttempt) {
+    ConnectAndAccept();
+    ReceiveLines(3);
+    PeerSends(":irc 465 Ann :You are banned from this server- Spam\r\n"
+              "ERROR :Closing Link: 127.0.0.1 (K-Lined)\r\n");
+    ::shutdown(peer, SHUT_RDWR);
+    ASSERT_TRUE(WaitFor(loop, [&] { return closedEvents == 1; }));
+    EXPECT_EQ(page.Server.Texts().back(),
+              "Not reconnecting: the server refuses this connection (Closing Link: 127.0.0.1 (K-Lined))");
+    EXPECT_FALSE(session.Reconnecting());
+    EXPECT_EQ(page.Caption, "Connect");
+    // Many times the first pause, and nobody knocks again.
+    testing_support::Drain(loop, 500);
+    ::close(peer);
+    peer = listener.Accept(200);
+    EXPECT_LT(peer, 0);
 }
 
 TEST(ChatSessionText, EmptyFullNameAndLineBreaksInIt) {

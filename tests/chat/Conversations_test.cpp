@@ -108,7 +108,8 @@ TEST_F(ConversationsTest, OnTheGamesPageANewConversationIsSelectedButShownOnlyWi
 TEST_F(ConversationsTest, DoubleClickOpensAPrivateTabOnceThenSelectsIt) {
     chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
     TUserList& list = *chat.Row(0).UserList;
-    for (auto n : {"bob", "@Bob2", "alice", "@op"}) list.Add(n);
+    for (auto n : {"bob", "alice"}) list.Add(n);
+    for (auto n : {"Bob2", "op"}) list.Add(n, "o");
     TFakeList& shown = *page.List("#Lobby_20");
     EXPECT_EQ(shown.Items, (Texts{"@Bob2", "@op", "alice", "bob"}));
 
@@ -128,7 +129,7 @@ TEST_F(ConversationsTest, DoubleClickOpensAPrivateTabOnceThenSelectsIt) {
     ExpectStripInStep();
 }
 
-TEST_F(ConversationsTest, OnlyPrivateTabsOfferCloseAndAClosedConversationComesBackWithItsText) {
+TEST_F(ConversationsTest, EveryTabButTheServersOffersCloseAndAClosedConversationComesBackWithItsText) {
     chat.OpenConversation("#Lobby_20");
     chat.OpenConversation("bob");
     chat.OpenConversation("carl");
@@ -137,7 +138,9 @@ TEST_F(ConversationsTest, OnlyPrivateTabsOfferCloseAndAClosedConversationComesBa
     EXPECT_EQ(chat.TabCount(), 4);
 
     EXPECT_FALSE(chat.PopupMenu1Popup(0));
-    EXPECT_FALSE(chat.PopupMenu1Popup(1));
+    EXPECT_TRUE(chat.PopupMenu1Popup(1));
+    EXPECT_EQ(chat.TabToClose, "#Lobby_20");
+    chat.TabToClose.clear();
     EXPECT_FALSE(chat.PopupMenu1Popup(-1));
     EXPECT_FALSE(chat.PopupMenu1Popup(4));
     EXPECT_EQ(chat.TabToClose, "");
@@ -198,12 +201,12 @@ TEST_F(ConversationsTest, TheNumberOfConversationsAndUserListEntriesIsBounded) {
 
     TUserList& a = *chat.Row(0).UserList;
     TUserList& b = *chat.Row(1).UserList;
-    std::vector<std::string> many;
-    for (std::size_t i = 0; i < TConversations::MaxUserListEntries; ++i) many.push_back(std::to_string(100000 + i));
+    std::vector<TUserList::TEntry> many;
+    for (std::size_t i = 0; i < TConversations::MaxUserListEntries; ++i) many.push_back({std::to_string(100000 + i)});
     a.Fill(many);
     EXPECT_EQ(a.Count(), static_cast<int>(TConversations::MaxUserListEntries));
     EXPECT_EQ(b.Add("late"), -1);
-    b.Fill({"x", "y"});
+    b.Fill({{"x"}, {"y"}});
     EXPECT_EQ(b.Count(), 0);
     a.Remove(0);
     EXPECT_GE(b.Add("late"), 0);
@@ -211,27 +214,33 @@ TEST_F(ConversationsTest, TheNumberOfConversationsAndUserListEntriesIsBounded) {
     EXPECT_GE(b.Add("later"), 0);
 }
 
-TEST(UserList, KeepsCaptionsSortedThroughRenamesAndFindsIgnoringCase) {
+TEST(UserList, KeepsEntriesSortedByModeThenNameThroughChangesAndFindsWhateverTheMark) {
     std::size_t budget = 100;
     TFakeList shown("#x");
     {
         TUserList list(shown, budget);
-        for (auto n : {"zed", "Bob", "@op", "alice", "bob"}) list.Add(n);
-        EXPECT_EQ(shown.Items, (Texts{"@op", "alice", "Bob", "bob", "zed"}));
-        EXPECT_EQ(LVFindItem(list, "BOB"), 2);
-        EXPECT_EQ(LVFindItem(list, "op"), -1);  // the whole caption, with its mark
+        for (auto n : {"zed", "Bob", "alice", "bob"}) list.Add(n);
+        list.Add("op", "ov");
+        list.Add("vic", "v");
+        EXPECT_EQ(shown.Items, (Texts{"@op", "+vic", "alice", "Bob", "bob", "zed"}));
+        EXPECT_EQ(LVFindItem(list, "BOB"), 3);
+        EXPECT_EQ(LVFindItem(list, "op"), 0);
         EXPECT_EQ(LVFindItem(list, "@OP"), 0);
         EXPECT_EQ(LVFindItem(list, "bo"), -1);
 
-        EXPECT_EQ(list.SetCaption(LVFindItem(list, "zed"), "@zed"), 1);
-        EXPECT_EQ(shown.Items, (Texts{"@op", "@zed", "alice", "Bob", "bob"}));
+        // Taking the operator mode leaves the voice, which the entry now shows.
+        EXPECT_EQ(list.SetModes(0, "v"), 0);
+        EXPECT_EQ(list.SetModes(LVFindItem(list, "zed"), "o"), 0);
+        EXPECT_EQ(shown.Items, (Texts{"@zed", "+op", "+vic", "alice", "Bob", "bob"}));
+        EXPECT_EQ(list.SetNick(LVFindItem(list, "op"), "aaron"), 1);
+        EXPECT_EQ(shown.Items[1], "+aaron");
         list.Remove(LVFindItem(list, "alice"));
-        EXPECT_THROW(list.Remove(4), std::out_of_range);
-        EXPECT_EQ(shown.Items, (Texts{"@op", "@zed", "Bob", "bob"}));
-        EXPECT_EQ(budget, 96u);
+        EXPECT_THROW(list.Remove(5), std::out_of_range);
+        EXPECT_EQ(budget, 95u);
 
-        list.Fill({"b", "@a", "B", "c", "d"});
-        EXPECT_EQ(shown.Items, (Texts{"@a", "B", "b", "c", "d"}));
+        // One entry per nickname, however often a names reply lists it.
+        list.Fill({{"b"}, {"a", "o"}, {"B"}, {"c"}, {"d"}, {"[x]"}, {"{X}"}});
+        EXPECT_EQ(shown.Items, (Texts{"@a", "B", "c", "d", "[x]"}));
         EXPECT_EQ(budget, 95u);
     }
     EXPECT_EQ(budget, 100u);

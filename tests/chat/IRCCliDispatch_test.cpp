@@ -92,7 +92,9 @@ TEST_F(IRCCliDispatch, LinesAreHandledOnlyOnceComplete) {
     cli.DataArrived("NG :t\r");
     EXPECT_TRUE(rec.Take().empty());
     cli.DataArrived("\n:s NOTICE a :b\n\r:s NOTICE a :c\n");
-    EXPECT_EQ(rec.Take(), (V{"send pong t\\r\\n", "server  PING [t]", "notice s!@ a b", "server :s NOTICE [a] [b]"}));
+    // CR LF split over two arrivals is one line end; a bare LF ends a line too.
+    EXPECT_EQ(rec.Take(), (V{"send pong t\\r\\n", "server  PING [t]", "notice s!@ a b", "server :s NOTICE [a] [b]",
+                             "notice s!@ a c", "server :s NOTICE [a] [c]"}));
 }
 
 TEST_F(IRCCliDispatch, FailedLineIsSkippedAndTheLinesBehindItGoOn) {
@@ -217,9 +219,9 @@ TEST_F(IRCCliDispatch, DestructionEmptiesTheRegistryLastToFirst) {
 }
 
 TEST_F(IRCCliDispatch, ALineBreakInsideWhatIsSentCannotStartALineOfItsOwn) {
-    // A lone LF or CR stays inside a received line; echoed back it would end the line early at
-    // the server, and what follows it would run as a command of its own.
-    cli.DataArrived(std::string("PING :a\nQUIT :x\rb\0c\r\n", 22));
+    // A lone CR stays inside a received line; echoed back it would end the line early at the
+    // server, and what follows it would run as a command of its own.
+    cli.DataArrived(std::string("PING :a\rQUIT :x\rb\0c\r\n", 22));
     EXPECT_EQ(rec.Take().front(), "send pong a QUIT :x b\\x00c\\r\\n");
     cli.SendLine("hi\r\nJOIN #elsewhere");
     EXPECT_EQ(rec.Take(), (V{"send hi  JOIN #elsewhere\\r\\n"}));

@@ -211,6 +211,24 @@ TEST_F(IRCCliSession, PeerCloseHandlesTheLastLinesThenEndsTheSession) {
     ExpectCleanLoop();
 }
 
+TEST_F(IRCCliSession, LinesStillWaitingInThePacingWhenTheSessionEndsAreReportedNotSent) {
+    auto server = ConnectAndAccept();
+    cli.SendBurst = 1;
+    cli.SendInterval = std::chrono::milliseconds(60000);
+    std::vector<std::string> unsent;
+    int closedBefore = -1;
+    cli.OnUnsent = [&](TIRCCli&, const std::vector<std::string>& lines) {
+        unsent = lines;
+        closedBefore = static_cast<int>(closed.size());
+    };
+    for (const char* line : {"PRIVMSG #c :one", "PRIVMSG #c :two", "PRIVMSG #c :three"}) cli.SendPaced(line);
+    server->CloseNow();
+    ASSERT_TRUE(WaitFor(loop, [&] { return !closed.empty(); }));
+    EXPECT_EQ(unsent, (std::vector<std::string>{"PRIVMSG #c :two", "PRIVMSG #c :three"}));
+    EXPECT_EQ(closedBefore, 0);  // told before the session's end, while the page still has it
+    EXPECT_EQ(cli.PacedWaiting(), 0u);
+}
+
 TEST_F(IRCCliSession, AnUnfinishedLineDoesNotReachTheNextSession) {
     auto first = ConnectAndAccept();
     first->Send("PING :old");

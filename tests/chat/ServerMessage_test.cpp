@@ -58,8 +58,8 @@ TEST_F(ServerMessageTest, WelcomeJoinsTheLobbyAndJoinAndNamesFillItsTab) {
     EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"alice"}));
 
     client.DataArrived(":irc.test 353 alice = #Lobby_20 :@op alice  bob \r\n");
-    EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"@op", "alice", "bob"}));
     client.DataArrived(":irc.test 366 alice #Lobby_20 :End of NAMES list\r\nPING :irc.test\r\n");
+    EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"@op", "alice", "bob"}));
     client.DataArrived(":bob!~b@h JOIN #LOBBY_20\r\n:Bob!~b@h JOIN #Lobby_20\r\n:carl!~c@h JOIN #Lobby_20\r\n");
     EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"@op", "alice", "bob", "carl"}));
     EXPECT_EQ(page.View("#Lobby_20")->Texts().back(), "carl has joined at 14:05:09");
@@ -74,20 +74,20 @@ TEST_F(ServerMessageTest, WelcomeJoinsTheLobbyAndJoinAndNamesFillItsTab) {
 
 TEST_F(ServerMessageTest, EveryOtherLineIsShownByTheGenericRule) {
     chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
-    chat.Row(0).UserList->Fill({"@op", "bob"});
+    chat.Row(0).UserList->Fill({{"op", "o"}, {"bob"}});
     client.DataArrived(":irc.test 372 alice :- Be nice\r\n"
                        ":irc.test NOTICE AUTH :*** Looking up your hostname\r\n"
                        "ERROR :Closing link\r\n"
                        ":op!o@h KICK #Lobby_20 bob :flooding\r\n"
                        ":irc.test 005 alice NICKLEN=9 :are supported\r\n"
                        ":irc.test 422 alice\r\n");
-    EXPECT_EQ(page.Server.Texts(), (Texts{"- Be nice", "*** Looking up your hostname", "ERROR:   ",
-                                          "KICK:   bob flooding", "NICKLEN=9 are supported"}));
+    EXPECT_EQ(page.Server.Texts(), (Texts{"- Be nice", "-irc.test-   *** Looking up your hostname",
+                                          "Server closes the link: Closing link", "NICKLEN=9 are supported"}));
     EXPECT_EQ(page.Server.Lines[0].Colour, (TColour{64, 64, 64}));
     EXPECT_TRUE(sent.empty());
-    // A kick is only shown: the kicked user stays listed.
-    EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"@op", "bob"}));
-    EXPECT_EQ(page.View("#Lobby_20")->Texts(), (Texts{"x"}));
+    // A kick is shown in its channel, and the kicked user leaves the list.
+    EXPECT_EQ(page.List("#Lobby_20")->Items, (Texts{"@op"}));
+    EXPECT_EQ(page.View("#Lobby_20")->Texts(), (Texts{"x", "bob was kicked by op (flooding)"}));
 }
 
 TEST_F(ServerMessageTest, TopicRowsWriteToTheChannelWithTheTimeAsSent) {
@@ -177,7 +177,7 @@ TEST_F(ServerMessageTest, ALineMissingAParameterIsDroppedAlone) {
 
     // Each short line leaves every view as it was; the line after it is still handled.
     chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
-    chat.Row(0).UserList->Fill({"bob"});
+    chat.Row(0).UserList->Fill({{"bob"}});
     client.DataArrived(":irc.test 333 alice #Lobby_20 op\r\n:op!o@h MODE #Lobby_20 +o\r\n:op!o@h MODE #Lobby_20\r\n"
                        ":bob!b@h PRIVMSG #Lobby_20\r\n:bob!b@h QUIT\r\n:bob!b@h NICK\r\n:bob!b@h PART\r\n"
                        ":irc.test 332 alice #Lobby_20\r\n:irc.test 372 alice :- last\r\n");
@@ -223,7 +223,7 @@ TEST_F(ServerMessageTest, AMessageNamingTheUserIsMarkedNotifiesAndMarksItsTabMor
     client.DataArrived(":bob!~b@h PRIVMSG alice :\x01" "ACTION pokes alice\x01\r\n");
     EXPECT_EQ(notified, before + 1);
     EXPECT_TRUE(lastNotice.Highlight);
-    EXPECT_TRUE(last("alice").Marked);
+    EXPECT_TRUE(last("bob").Marked);  // in the sender's talk, like a private message
 
     // Looking at a tab clears its mark; a private message in a tab not looked at is a highlight.
     chat.SelectChatTab(1);
@@ -259,4 +259,105 @@ TEST(ServerMessageSender, PrefixGivesTheNickOrTheServerName) {
     EXPECT_EQ(SenderOf(":irc.test"), "irc.test");
     EXPECT_EQ(SenderOf(":"), "");
     EXPECT_EQ(SenderOf(""), "");
+}
+
+// Real networks: split names replies, member modes from PREFIX, case mapping, kicks and topics.
+namespace {
+
+class NetworkLinesTest : public ServerMessageTest {
+protected:
+    NetworkLinesTest() {
+        client.DataArrived(":irc.test 001 alice :Welcome\r\n"
+                           ":irc.test 005 alice PREFIX=(qaohv)~&@%+ CHANTYPES=#& CASEMAPPING=rfc1459 :are supported\r\n"
+                           ":alice!a@h JOIN #Lobby_20\r\n");
+        sent.clear();
+    }
+    Texts Users() { return page.List("#Lobby_20")->Items; }
+    Texts Lobby() { return page.View("#Lobby_20")->Texts(); }
+};
+
+}  // namespace
+
+TEST_F(NetworkLinesTest, SplitNamesRepliesAccumulateUntilTheirEndReplacesTheList) {
+    client.DataArrived(":irc.test 353 alice = #Lobby_20 :alice u1 u2\r\n"
+                       ":irc.test 353 alice = #Lobby_20 :u3 @u4\r\n");
+    EXPECT_EQ(Users(), (Texts{"alice"}));  // the list stands until the end of the reply
+    client.DataArrived(":irc.test 366 alice #Lobby_20 :End of /NAMES list.\r\n");
+    EXPECT_EQ(Users(), (Texts{"@u4", "alice", "u1", "u2", "u3"}));
+    // A later NAMES replaces the list: who left meanwhile is gone.
+    client.DataArrived(":irc.test 353 alice = #Lobby_20 :alice u1\r\n:irc.test 366 alice #Lobby_20 :End\r\n");
+    EXPECT_EQ(Users(), (Texts{"alice", "u1"}));
+}
+
+TEST_F(NetworkLinesTest, AMarkedUserIsFoundWhateverMarksItCarriesThroughModesNickKickPartAndQuit) {
+    client.DataArrived(":irc.test 353 alice = #Lobby_20 :alice +bob @%carl ~&@%+dave erin\r\n"
+                       ":irc.test 366 alice #Lobby_20 :End\r\n");
+    EXPECT_EQ(Users(), (Texts{"~dave", "@carl", "+bob", "alice", "erin"}));
+    client.DataArrived(":op!o@h MODE #Lobby_20 -o+v-q carl erin dave\r\n");
+    EXPECT_EQ(Users(), (Texts{"&dave", "%carl", "+bob", "+erin", "alice"}));
+
+    client.DataArrived(":bob!b@h NICK robert\r\n");
+    EXPECT_EQ(Users(), (Texts{"&dave", "%carl", "+erin", "+robert", "alice"}));
+    EXPECT_EQ(Lobby().back(), "bob changed nick to robert");
+    client.DataArrived(":op!o@h KICK #Lobby_20 robert :behave\r\n");
+    EXPECT_EQ(Lobby().back(), "robert was kicked by op (behave)");
+    client.DataArrived(":carl!c@h PART #Lobby_20\r\n:dave!d@h QUIT :gone\r\n");
+    EXPECT_EQ(Users(), (Texts{"+erin", "alice"}));
+    EXPECT_EQ(Lobby().back(), "dave has quit at 14:05:09   (gone)");
+    // Back in, one entry each.
+    client.DataArrived(":dave!d@h JOIN #Lobby_20\r\n:erin!e@h JOIN #Lobby_20\r\n");
+    EXPECT_EQ(Users(), (Texts{"+erin", "alice", "dave"}));
+}
+
+TEST_F(NetworkLinesTest, NamesFoldAsTheServerSaysAndItsChannelTypesOpenChannels) {
+    client.DataArrived(":irc.test 353 alice = #Lobby_20 :alice [a]\r\n:irc.test 366 alice #Lobby_20 :End\r\n");
+    client.DataArrived(":{A}!x@h PRIVMSG alice :hi\r\n:[a]!x@h PRIVMSG alice :again\r\n");
+    EXPECT_EQ(page.View("{A}")->Texts(), (Texts{"[{A}]   hi", "[[a]]   again"}));
+    EXPECT_EQ(chat.RowCount(), 2);
+    client.DataArrived(":{A}!x@h QUIT :bye\r\n");
+    EXPECT_EQ(Users(), (Texts{"alice"}));
+    EXPECT_EQ(page.View("{A}")->Texts().back(), "{A} has quit at 14:05:09   (bye)");
+
+    client.DataArrived(":alice!a@h JOIN &local\r\n");
+    EXPECT_EQ(page.Created.back(), "&local channel");
+    // ascii: the brackets are other characters.
+    client.DataArrived(":irc.test 005 alice CASEMAPPING=ascii :are supported\r\n"
+                       ":[b]!x@h JOIN #Lobby_20\r\n:{B}!x@h JOIN #Lobby_20\r\n");
+    EXPECT_EQ(Users(), (Texts{"[b]", "alice", "{B}"}));
+}
+
+TEST_F(NetworkLinesTest, KicksTopicsNoticesAndErrorsAreShownWhereTheyBelong) {
+    client.DataArrived(":irc.test NOTICE alice :*** You are connected\r\n"
+                       ":op!o@h TOPIC #Lobby_20 :New  topic\r\n"
+                       ":NickServ!s@services NOTICE alice :Please identify\r\n"
+                       ":op!o@h NOTICE #Lobby_20 :to all\r\n");
+    EXPECT_EQ(page.Server.Texts().back(), "-irc.test-   *** You are connected");
+    EXPECT_EQ(Lobby(), (Texts{"alice has joined at 14:05:09", "op changed the topic to:   New  topic",
+                              "-NickServ-   Please identify", "-op-   to all"}));
+    client.DataArrived("ERROR :Closing Link: 127.0.0.1 (Bye)\r\n");
+    EXPECT_EQ(page.Server.Lines.back(),
+              (TFakeLine{"Server closes the link: Closing Link: 127.0.0.1 (Bye)", TFontStyle::Bold, {64, 64, 64}}));
+}
+
+TEST_F(NetworkLinesTest, AfterTheOwnKickTheTabStaysMarkedNotJoinedUntilTheNextJoin) {
+    client.DataArrived(":irc.test 353 alice = #Lobby_20 :alice bob\r\n:irc.test 366 alice #Lobby_20 :End\r\n");
+    ASSERT_TRUE(chat.Row(0).Joined);
+    client.DataArrived(":op!o@h KICK #Lobby_20 alice :out\r\n");
+    EXPECT_EQ(Lobby().back(), "You were kicked by op (out)");
+    EXPECT_FALSE(chat.Row(0).Joined);
+    EXPECT_EQ(page.Tabs, (Texts{"<Server>", "#Lobby_20"}));
+    EXPECT_EQ(Users(), Texts{});
+    EXPECT_FALSE(client.Channels().Find("#Lobby_20"));
+    client.DataArrived(":alice!a@h JOIN #Lobby_20\r\n");
+    EXPECT_TRUE(chat.Row(0).Joined);
+}
+
+TEST_F(NetworkLinesTest, AClosedTalkStaysClosedWhenItsUserQuitsAndComesBackWithTheirNextMessage) {
+    client.DataArrived(":bob!b@h PRIVMSG alice :hi\r\n");
+    ASSERT_TRUE(chat.PopupMenu1Popup(chat.FindChatTab("bob")));
+    chat.ppCloseTabClick();
+    client.DataArrived(":bob!b@h QUIT :bye\r\n");
+    EXPECT_EQ(chat.FindChatTab("bob"), -1);
+    client.DataArrived(":bob!b@h PRIVMSG alice :back\r\n");
+    EXPECT_GT(chat.FindChatTab("bob"), 0);
 }

@@ -121,7 +121,7 @@ TEST_F(ChatPageTest, DoubleClickOnAUserOpensAPrivateTabThenSelectsIt) {
     MakePage("6667");
     TConversations& chat = page->Conversations();
     chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
-    chat.Row(0).UserList->Fill({"bob", "@op", "alice"});
+    chat.Row(0).UserList->Fill({{"bob"}, {"op", "o"}, {"alice"}});
     QListWidget* list = page->UserListWidget("#Lobby_20");
     ASSERT_EQ(Items(list), (QStringList{"@op", "alice", "bob"}));
 
@@ -142,7 +142,7 @@ TEST_F(ChatPageTest, DoubleClickOnAUserOpensAPrivateTabThenSelectsIt) {
     EXPECT_EQ(strip->currentIndex(), 2);
 }
 
-TEST_F(ChatPageTest, CloseIsOfferedOnPrivateTabsOnly) {
+TEST_F(ChatPageTest, CloseIsOfferedOnEveryTabButTheServersAndAMiddleClickCloses) {
     MakePage("6667");
     TConversations& chat = page->Conversations();
     chat.AddLineToRichEdit("#Lobby_20", "x", LineClass::Info);
@@ -151,7 +151,7 @@ TEST_F(ChatPageTest, CloseIsOfferedOnPrivateTabsOnly) {
     auto at = [&](int tab) { return strip->tabRect(tab).center(); };
     EXPECT_FALSE(page->PrepareTabMenu(at(0)));
     EXPECT_FALSE(page->CloseAction()->isVisible());
-    EXPECT_FALSE(page->PrepareTabMenu(at(1)));
+    EXPECT_TRUE(page->PrepareTabMenu(at(1)));
     EXPECT_FALSE(page->PrepareTabMenu(QPoint(strip->tabRect(3).right() + 30, 5)));
     ASSERT_TRUE(page->PrepareTabMenu(QPoint(at(3).x(), 2)));
     EXPECT_TRUE(page->CloseAction()->isVisible());
@@ -161,6 +161,17 @@ TEST_F(ChatPageTest, CloseIsOfferedOnPrivateTabsOnly) {
     EXPECT_EQ(chat.SelectedTab(), 2);
     EXPECT_TRUE(page->ConversationView("bob")->isVisible());
     EXPECT_FALSE(page->ConversationView("carl")->isVisible());
+
+    // The channel goes with a middle click; a channel not joined shows so in its label.
+    chat.SetJoined(chat.FindRow("#Lobby_20"), true);
+    chat.SetJoined(chat.FindRow("#Lobby_20"), false);
+    EXPECT_EQ(strip->tabText(1), "(#Lobby_20)");
+    EXPECT_EQ(strip->tabToolTip(1), "Not joined");
+    QTest::mouseClick(strip, Qt::MiddleButton, {}, at(1));
+    EXPECT_EQ(strip->count(), 2);
+    EXPECT_EQ(chat.FindChatTab("#Lobby_20"), -1);
+    QTest::mouseClick(strip, Qt::MiddleButton, {}, at(0));
+    EXPECT_EQ(strip->count(), 2);
 }
 
 TEST_F(ChatPageTest, AnAmpersandInANameShowsAndMakesNoKeyboardAccelerator) {
