@@ -15,10 +15,20 @@
 
 namespace {
 
-// Link fragments carry this property so a click finds them without reading the text again.
+// A document keeps every distinct format it was ever given, also after the cap drops the
+// lines that used it; so formats never hold what differs from line to line. A link's format
+// carries only its parity within the line (two links side by side stay two fragments), and
+// the fragment's text is the link.
 constexpr int kLinkProperty = QTextFormat::UserProperty + 1;
-// A game link's server name, as the bytes that came: what is shown may differ from them.
+// Marks a game link; the server name itself rides in the line's block data.
 constexpr int kGameProperty = QTextFormat::UserProperty + 2;
+
+// A game link's server name, as the bytes that came (what is shown may differ from them).
+// Block data is deleted with its line.
+struct TGameLineData : QTextBlockUserData {
+    explicit TGameLineData(std::string server) : Server(std::move(server)) {}
+    std::string Server;
+};
 
 QTextCharFormat LineFormat(TFontStyle style, TColour colour) {
     QTextCharFormat f;
@@ -27,16 +37,16 @@ QTextCharFormat LineFormat(TFontStyle style, TColour colour) {
     return f;
 }
 
-QTextCharFormat LinkFormat(QTextCharFormat f, const QString& link) {
+QTextCharFormat LinkFormat(QTextCharFormat f, int parity) {
     f.setForeground(QColor(0, 0, 255));
     f.setFontUnderline(true);
-    f.setProperty(kLinkProperty, link);
+    f.setProperty(kLinkProperty, parity & 1);
     return f;
 }
 
-QTextCharFormat GameFormat(QTextCharFormat f, const std::string& server) {
+QTextCharFormat GameFormat(QTextCharFormat f) {
     f.setFontUnderline(true);
-    f.setProperty(kGameProperty, QByteArray(server.data(), static_cast<qsizetype>(server.size())));
+    f.setProperty(kGameProperty, true);
     return f;
 }
 
@@ -98,13 +108,14 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 // Inserts a piece of a line, its addresses marked as links.
-void InsertWithLinks(QTextCursor& cursor, std::string_view text, const QTextCharFormat& format) {
+// links counts the line's links so far.
+void InsertWithLinks(QTextCursor& cursor, std::string_view text, const QTextCharFormat& format, int& links) {
     // Links end before an ASCII delimiter, so cutting there never splits a UTF-8 sequence.
+    // They hold no control or bidirectional control: what is shown is what was sent.
     std::size_t done = 0;
     for (const TLinkSpan& link : FindLinks(text)) {
         if (link.Start > done) cursor.insertText(Visible(ChatText(std::string(text.substr(done, link.Start - done)))), format);
-        QString linkText = ChatText(std::string(text.substr(link.Start, link.Length)));
-        cursor.insertText(linkText, LinkFormat(format, linkText));
+        cursor.insertText(ChatText(std::string(text.substr(link.Start, link.Length))), LinkFormat(format, links++));
         done = link.Start + link.Length;
     }
     if (done < text.size()) cursor.insertText(Visible(ChatText(std::string(text.substr(done)))), format);
@@ -196,13 +207,15 @@ void TChatView::Insert(QTextCursor& cursor, const std::string& text, TFontStyle 
             started_ = true;
         }
         // A name that spans lines (a break inside it) is no link: the line shows plain.
+        int links = 0;
         if (game.Length > 0 && line.size() == text.size() && game.Start + game.Length <= line.size()) {
             const std::string server(line.substr(game.Start, game.Length));
-            InsertWithLinks(cursor, line.substr(0, game.Start), format);
-            cursor.insertText(Visible(ChatText(server)), GameFormat(format, server));
-            InsertWithLinks(cursor, line.substr(game.Start + game.Length), format);
+            InsertWithLinks(cursor, line.substr(0, game.Start), format, links);
+            cursor.insertText(Visible(ChatText(server)), GameFormat(format));
+            cursor.block().setUserData(new TGameLineData(server));
+            InsertWithLinks(cursor, line.substr(game.Start + game.Length), format, links);
         } else {
-            InsertWithLinks(cursor, line, format);
+            InsertWithLinks(cursor, line, format, links);
         }
     }
 }
@@ -224,11 +237,12 @@ TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {
             if (pos < frag.position() || pos >= frag.position() + frag.length()) continue;
             const QTextCharFormat f = frag.charFormat();
             if (f.hasProperty(kGameProperty)) {
-                const QByteArray server = f.property(kGameProperty).toByteArray();
-                return {frag.position(), frag.position() + frag.length(), frag.text(), true, server.toStdString()};
+                const auto* data = static_cast<const TGameLineData*>(block.userData());
+                if (!data) return {};
+                return {frag.position(), frag.position() + frag.length(), frag.text(), true, data->Server};
             }
             if (!f.hasProperty(kLinkProperty)) return {};
-            return {frag.position(), frag.position() + frag.length(), f.property(kLinkProperty).toString()};
+            return {frag.position(), frag.position() + frag.length(), frag.text()};
         }
     }
     return {};

@@ -228,3 +228,29 @@ TEST_F(ChatViewTest, StaysAtTheNewestLineThroughAHundredThousandLines) {
     EXPECT_LT(lastBatch, firstBatch * 4 + 200) << "first 10,000: " << firstBatch << " ms, after 100,000: " << lastBatch
                                               << " ms";
 }
+
+TEST_F(ChatViewTest, WhatALineKeepsLeavesWithItEvenWhenEveryLineCarriesNewLinks) {
+    // A lobby with link spam: each line's links differ from every other's. Once the cap drops a
+    // line, nothing made for it may stay in the document.
+    view.setMaximumBlockCount(300);
+    auto flood = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i)
+            view.AppendLine("[bob]   see http://spam.example/" + std::to_string(i) + " and www.s" + std::to_string(i) +
+                                ".example",
+                            TFontStyle::Regular, {0, 0, 0});
+        view.Flush();
+    };
+    flood(0, 1000);
+    const auto formats = view.document()->allFormats().size();
+    flood(1000, 4000);
+    EXPECT_LE(view.document()->allFormats().size(), formats) << "formats grew with the lines the cap dropped";
+    EXPECT_EQ(view.document()->blockCount(), 300);
+    // The links still hold their own text, and a game name its bytes.
+    view.AppendGameLine("bob went play to 'Caf\xe9 \x01' http://x.example/a", 18, 6, TFontStyle::Regular, {0, 0, 0});
+    view.Flush();
+    const int last = view.document()->lastBlock().position();
+    EXPECT_EQ(view.LinkAt(PointAt(last + 19)).Server, "Caf\xe9 \x01");
+    EXPECT_EQ(view.LinkAt(PointAt(last + 28)).Text, "http://x.example/a");
+    const int before = view.document()->lastBlock().previous().position();
+    EXPECT_EQ(view.LinkAt(PointAt(before + 13)).Text, "http://spam.example/4999");
+}
