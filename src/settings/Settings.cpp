@@ -38,7 +38,7 @@ constexpr TValueDef Text(const char* name, std::string TSettings::*text, const c
 using S = TSettings;
 
 // The load order; the table is also the one place that names each value.
-constexpr std::array<TValueDef, 33> kLoadOrder = {{
+constexpr std::array<TValueDef, 34> kLoadOrder = {{
     Optional("FSPath", &S::FSPath),
     Optional("FSCmd", &S::FSCmd),
     Flag("FSEnabled", &S::FSEnabled, true),
@@ -72,15 +72,17 @@ constexpr std::array<TValueDef, 33> kLoadOrder = {{
     Text("Shortcut0", &S::Shortcut0, ""),
     Flag("DesktopNotification", &S::DesktopNotification, true),
     Flag("ChatLogs", &S::ChatLogs, false),
+    Flag("ShowColours", &S::ShowFormatting, true),
 }};
 
 // The save order differs from the load order only in each game's flag coming first.
-constexpr std::array<std::string_view, 33> kSaveOrder = {
+constexpr std::array<std::string_view, 34> kSaveOrder = {
     "FSEnabled", "FSPath", "FSCmd", "BtRLEnabled", "BtRLPath", "BtRLCmd", "WCSEnabled", "WCSPath", "WCSCmd",
     "StarfoxEnabled", "StarfoxPath", "StarfoxCmd", "Nickname", "FullName", "DontAskQuitQuestion",
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
     "SoundPath-UserMessage", "Shortcut1", "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6",
     "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs",
+    "ShowColours",
 };
 
 const TValueDef& Def(std::string_view name) {

@@ -31,6 +31,7 @@ struct TSettings {
     // Beyond the original values, appended after them in both orders.
     bool DesktopNotification = false;  // private messages and highlights while the window is away
     bool ChatLogs = false;             // each conversation written to a log file
+    bool ShowFormatting = false;       // "ShowColours": formatting codes shown as styles, else taken out
 
     bool operator==(const TSettings&) const = default;
 };

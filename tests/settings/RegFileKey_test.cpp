@@ -64,7 +64,7 @@ const std::string kFreshText =
     "\"SoundPath-UserMessage\"=\"new_msg.wav\"\r\n"
     "\"Shortcut1\"=\"\"\r\n\"Shortcut2\"=\"\"\r\n\"Shortcut3\"=\"\"\r\n\"Shortcut4\"=\"\"\r\n\"Shortcut5\"=\"\"\r\n"
     "\"Shortcut6\"=\"\"\r\n\"Shortcut7\"=\"\"\r\n\"Shortcut8\"=\"\"\r\n\"Shortcut9\"=\"\"\r\n\"Shortcut0\"=\"\"\r\n"
-    "\"DesktopNotification\"=dword:00000001\r\n\"ChatLogs\"=dword:00000000\r\n"
+    "\"DesktopNotification\"=dword:00000001\r\n\"ChatLogs\"=dword:00000000\r\n\"ShowColours\"=dword:00000001\r\n"
     "\r\n";
 
 // Loads with a fresh key object and generator, as a new run of the program would.

@@ -16,7 +16,7 @@ const std::vector<std::string> kLoadOrder = {
     "StarfoxPath", "StarfoxCmd", "StarfoxEnabled", "Nickname", "FullName", "DontAskQuitQuestion",
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
     "SoundPath-UserMessage", "Shortcut1", "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6",
-    "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs"};
+    "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "ShowColours"};
 
 // What a machine without the key holds after the first start.
 std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& fullName) {
@@ -28,6 +28,7 @@ std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& full
     for (const char* d : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "0"}) v.push_back(Str(std::string("Shortcut") + d, ""));
     v.push_back(Dw("DesktopNotification", 1));
     v.push_back(Dw("ChatLogs", 0));
+    v.push_back(Dw("ShowColours", 1));
     return v;
 }
 
