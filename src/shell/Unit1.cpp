@@ -379,6 +379,7 @@ bool TCorvaneGVMF::FormCloseQuery() {
 void TCorvaneGVMF::FormClose() {
     if (closed_) return;
     closed_ = true;
+    if (tsGames) Guarded([this] { tsGames->SaveViewSettingsNow(); });
     // Through the session, so that no reconnect is planned for a window that goes.
     if (chat_)
         chat_->Session().Disconnect();
