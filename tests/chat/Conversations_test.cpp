@@ -243,7 +243,7 @@ TEST_F(ConversationsTest, StrangersOpenAtMostALimitOfPrivateTabsTheQuietestSeenG
     for (int i = 0; i < strangers; ++i) {
         const std::string nick = "p" + std::to_string(i);
         ASSERT_TRUE(chat.AddLineToRichEdit(nick, "[" + nick + "]   hi", LineClass::Talk));
-        if (i == 3) chat.MarkUnread(nick, TTabMark::Unread);  // the user has not seen it yet
+        if (i == 4) chat.MarkUnread("p3", TTabMark::Unread);  // the user has not seen it yet
         if (i == 40) chat.AddLineToRichEdit("p1", "[p1]   still here", LineClass::Talk);
     }
     EXPECT_EQ(chat.TabCount(), 2 + TPrivateTalkLimit::kSoftLimit);

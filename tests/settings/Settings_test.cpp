@@ -76,6 +76,7 @@ TEST(LoadSettings, FreshMachineGetsEveryDefaultInOneCommitAndTheFieldsMatchTheKe
     expected.NotificationUserMessage = expected.SoundUserMessage = true;
     expected.SoundPathUserMessage = "new_msg.wav";
     expected.DesktopNotification = true;
+    expected.ShowFormatting = true;
     EXPECT_EQ(run.Settings, expected);
 
     // The second start finds everything and writes nothing.
@@ -238,7 +239,7 @@ TEST(SaveSettings, WritesEveryValueInItsOrderWithOneCommit) {
                          "DontAskQuitQuestion", "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound",
                          "Notification-UserMessage", "Sound-UserMessage", "SoundPath-UserMessage", "Shortcut1",
                          "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6", "Shortcut7", "Shortcut8",
-                         "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs"}));
+                         "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "ShowColours"}));
     EXPECT_EQ(*key.StoredValue("FSPath"), Str("FSPath", ""));  // empty paths are written too
     EXPECT_EQ(*key.StoredValue("WCSEnabled"), Dw("WCSEnabled", 1));
 
