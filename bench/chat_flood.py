@@ -224,6 +224,8 @@ def main():
             members = bot.members()
             print("%s: %d messages in %.1f s (%d/s) from %d bots; still in %s: %d of %d" %
                   (a.variant, a.messages, sent, a.messages / sent, nbots, LOBBY, len(members), nbots + 2))
+            if nbots == 1:
+                print("members at the end: %s" % " ".join(sorted(members)))
             for name, p in (("corvanegv", program), ("weechat-headless", weechat)):
                 cpu0, peak0 = before[p]
                 print("%-17s CPU %6.2f s   peak memory %7.1f MiB (%.1f MiB before the flood)" %

@@ -22,8 +22,9 @@ public:
     ~TChatView() override;
 
     // Text is inserted as plain text with a character format, never read as markup. Bytes are
-    // taken as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; control characters
-    // other than tab show as their visible pictures, bidirectional controls as marks, and
+    // taken as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; formatting codes
+    // become styles and colours (see Formatting.h), other control characters but tab show as
+    // their visible pictures, bidirectional controls as marks, and
     // every line reads left to right. The user's own selection is kept.
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
     // The line on a background of its own across the view's width.
