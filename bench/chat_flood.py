@@ -3,9 +3,14 @@
 program (offscreen) and weechat-headless, as a baseline IRC client, sit in the channel; prints
 the CPU seconds each spent on the flood and each one's peak memory.
 
-Usage: bench/chat_flood.py [--build build] [--messages 100000] [--rate 5000]
+Usage: bench/chat_flood.py [--build build] [--messages 100000] [--rate 5000] [--variant NAME]
+Variants: links (two links no other message has, the default), repeat (one link, the same in
+every message), plain (no links), formatting (colours and styles, every colour pair in turn),
+long (messages at the 512-byte line limit), senders (10,000 bots take turns), private (1,000
+bots write to the program's nick instead of the channel).
 Everything runs on 127.0.0.1. Needs ngircd and weechat-headless (Debian packages).
 """
+import resource
 import argparse
 import os
 import shutil
@@ -103,14 +108,33 @@ class Bot:
             names += line.split(":", 2)[2].split()
 
 
+def message(variant, k):
+    if variant == "links":
+        return "message %d from the flood, see https://example.org/page/%d or www.example.com/%d" % (k, k, k)
+    if variant == "repeat":
+        return "message %d from the flood, see https://example.org/page or www.example.com/" % k
+    if variant == "formatting":
+        return "\x03%d,%d\x02message\x02 %d \x1dfrom\x1d the \x04%06xflood\x0f, \x1fsee\x1f this" % (
+            k % 99, k // 99 % 99, k, k * 2654435761 & 0xFFFFFF)
+    if variant == "long":
+        return ("word%d https://example.org/%d " % (k, k) * 30)[:400]
+    return "message %d from the flood with some words in it" % k
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--build", default=os.path.join(here, "..", "build"))
     ap.add_argument("--messages", type=int, default=100000)
     ap.add_argument("--rate", type=int, default=5000, help="messages per second the bot sends")
+    ap.add_argument("--variant", default="links",
+                    choices=("links", "repeat", "plain", "formatting", "long", "senders", "private"))
+    ap.add_argument("--bots", type=int, default=0, help="bots for senders/private (10,000 / 1,000)")
     ap.add_argument("--tls", action="store_true", help="the program on ngircd's TLS port (compare with a plain run)")
     a = ap.parse_args()
+    nbots = a.bots or {"senders": 10000, "private": 1000}.get(a.variant, 1)
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, nbots * 2 + 256)), hard))
     for tool in ("ngircd", "weechat-headless"):
         if not shutil.which(tool) and not os.path.exists("/usr/sbin/" + tool):
             sys.exit("chat_flood: %s is missing (apt-get install %s)" % (tool, tool))
@@ -124,6 +148,7 @@ def main():
                 f.write("[Global]\nName = flood.test\nInfo = flood\nAdminInfo1 = b\nAdminInfo2 = b\n"
                         "AdminEMail = b@localhost\nListen = 127.0.0.1\nPorts = %d\nPidFile = %s\n"
                         "MotdPhrase = \"flood\"\n[Limits]\nMaxConnectionsIP = 0\nMaxPenaltyTime = 0\n"
+                        "MaxNickLength = 16\n"
                         "[Options]\nDNS = no\nIdent = no\nPAM = no\n" % (port, os.path.join(tmp, "ngircd.pid")))
             program_server, program_env = "127.0.0.1:%d" % port, {}
             if a.tls:
@@ -158,21 +183,46 @@ def main():
             procs.append(weechat)
 
             bot = Bot(port, "flooder")
+            # The other bots register in the background of the first one; each only sends.
+            others = []
+            for n in range(1, nbots):
+                s = socket.create_connection(("127.0.0.1", port))
+                s.sendall(("NICK f%05d\r\nUSER f 0 * :f\r\nJOIN %s\r\n" % (n, LOBBY)).encode())
+                others.append(s)
+                if n % 200 == 0:
+                    for o in others[-200:]:
+                        o.setblocking(False)
+                        try:
+                            while o.recv(65536):
+                                pass
+                        except OSError:
+                            pass
+            senders = [bot.sock] + others
             deadline = time.time() + 30
-            while len(bot.members()) < 3:
+            while len(bot.members()) < nbots + 2:
                 if time.time() > deadline:
                     raise RuntimeError("the program and weechat did not both join %s" % LOBBY)
                 time.sleep(0.5)
             time.sleep(1)
+            target = LOBBY
+            if a.variant == "private":
+                # The program's nick: the member that is neither a bot nor weechat.
+                nicks = [m.lstrip("@+") for m in bot.members()]
+                target = next(m for m in nicks if m not in ("flooder", "wcbase") and not m.startswith("f0"))
             before = {p: (cpu_seconds(p.pid), peak_kib(p.pid)) for p in (program, weechat)}
 
             start = time.time()
             batch = max(a.rate // 20, 1)
             for i in range(0, a.messages, batch):
-                lines = "".join("PRIVMSG %s :message %d from the flood, see https://example.org/page/%d or "
-                                "www.example.com/%d\r\n" % (LOBBY, k, k, k)
-                                for k in range(i, min(i + batch, a.messages)))
-                bot.send(lines)
+                if len(senders) == 1:
+                    bot.send("".join("PRIVMSG %s :%s\r\n" % (target, message(a.variant, k))
+                                     for k in range(i, min(i + batch, a.messages))))
+                else:
+                    for k in range(i, min(i + batch, a.messages)):
+                        try:
+                            senders[k % len(senders)].send(("PRIVMSG %s :%s\r\n" % (target, message(a.variant, k))).encode())
+                        except OSError:
+                            pass
                 bot.lines(0)
                 wait = start + (i + batch) / a.rate - time.time()
                 if wait > 0:
@@ -187,8 +237,10 @@ def main():
                 quiet = quiet + 1 if now == last else 0
                 last = now
             members = bot.members()
-            print("%d messages in %.1f s (%d/s); still in %s: %d of 3" %
-                  (a.messages, sent, a.messages / sent, LOBBY, len(members)))
+            print("%s: %d messages in %.1f s (%d/s) from %d bots; still in %s: %d of %d" %
+                  (a.variant, a.messages, sent, a.messages / sent, nbots, LOBBY, len(members), nbots + 2))
+            if nbots == 1:
+                print("members at the end: %s" % " ".join(sorted(members)))
             for name, p in (("corvanegv", program), ("weechat-headless", weechat)):
                 cpu0, peak0 = before[p]
                 print("%-17s CPU %6.2f s   peak memory %7.1f MiB (%.1f MiB before the flood)" %

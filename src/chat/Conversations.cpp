@@ -39,6 +39,7 @@ bool TConversations::AddLine(const std::string& tabName, const std::string& text
             const int row = FindRow(tabName);
             TConversation& c = row < 0 ? OpenConversation(tabName) : Row(row);
             logName = c.Name;
+            if (!c.UserList) privateLimit_.Touched(c.Name);
             // A closed conversation comes back with its tab, as a new one would open.
             if (FindChatTab(c.Name) < 0) {
                 AddTab(c.Name);
@@ -212,7 +213,28 @@ void TConversations::SetTabLabel(int index, const std::string& label) {
     view_.TabLabelChanged(index, label);
 }
 
+void TConversations::MakeRoomForPrivateTab() {
+    std::vector<TPrivateTalkLimit::TTab> open;
+    std::vector<int> index;
+    for (int i = 1; i < TabCount(); ++i) {
+        if (TabLabel(i).starts_with('#')) continue;
+        open.push_back({TabLabel(i), marks_[static_cast<std::size_t>(i)], i == selected_});
+        index.push_back(i);
+    }
+    const int close = privateLimit_.ToClose(open);
+    if (close < 0) return;
+    privateLimit_.Closed(open[static_cast<std::size_t>(close)].Name);
+    const std::string userChoice = TabToClose;
+    TabToClose = open[static_cast<std::size_t>(close)].Name;
+    ppCloseTabClick();
+    TabToClose = userChoice;
+}
+
 void TConversations::AddTab(const std::string& label) {
+    if (!label.starts_with('#')) {
+        MakeRoomForPrivateTab();
+        privateLimit_.Touched(label);
+    }
     tabs_.push_back(label);
     marks_.push_back(TTabMark::None);
     view_.TabAdded(label);

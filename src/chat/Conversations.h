@@ -4,6 +4,7 @@
 #include "chat/ChatLine.h"
 #include "chat/Highlight.h"
 #include "chat/IRCSupport.h"
+#include "chat/PrivateTalkLimit.h"
 #include "chat/UserList.h"
 
 #include <cstddef>
@@ -155,5 +156,7 @@ private:
     std::vector<std::unique_ptr<TConversation>> arConversations;
     std::vector<std::string> tabs_{ServerTabLabel};
     std::vector<TTabMark> marks_{TTabMark::None};  // one per tab
+    TPrivateTalkLimit privateLimit_;
+    void MakeRoomForPrivateTab();
     int selected_ = 0;
 };

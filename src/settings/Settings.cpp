@@ -38,7 +38,7 @@ constexpr TValueDef Text(const char* name, std::string TSettings::*text, const c
 using S = TSettings;
 
 // The load order; the table is also the one place that names each value.
-constexpr std::array<TValueDef, 38> kLoadOrder = {{
+constexpr std::array<TValueDef, 39> kLoadOrder = {{
     Optional("FSPath", &S::FSPath),
     Optional("FSCmd", &S::FSCmd),
     Flag("FSEnabled", &S::FSEnabled, true),
@@ -79,10 +79,11 @@ constexpr std::array<TValueDef, 38> kLoadOrder = {{
     Text("ChatServerPort", &S::ChatServerPort, "6697"),
     Flag("ChatServerTls", &S::ChatServerTls, true),
     Text("ChatCertificatePins", &S::ChatCertificatePins, ""),
+    Flag("ShowColours", &S::ShowFormatting, true),
 }};
 
 // The save order differs from the load order only in each game's flag coming first.
-constexpr std::array<std::string_view, 38> kSaveOrder = {
+constexpr std::array<std::string_view, 39> kSaveOrder = {
     "FSEnabled", "FSPath", "FSCmd", "BtRLEnabled", "BtRLPath", "BtRLCmd", "WCSEnabled", "WCSPath", "WCSCmd",
     "StarfoxEnabled", "StarfoxPath", "StarfoxCmd", "Nickname", "FullName", "DontAskQuitQuestion",
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
@@ -90,6 +91,7 @@ constexpr std::array<std::string_view, 38> kSaveOrder = {
     "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs",
     "Tracker",
     "ChatServerHost", "ChatServerPort", "ChatServerTls", "ChatCertificatePins",
+    "ShowColours",
 };
 
 const TValueDef& Def(std::string_view name) {

@@ -38,6 +38,7 @@ struct TSettings {
     bool ChatServerTls = false;
     // Certificates the user trusts, "host fingerprint" pairs, each ended by ';'.
     std::string ChatCertificatePins;
+    bool ShowFormatting = false;       // "ShowColours": formatting codes shown as styles, else taken out
 
     bool operator==(const TSettings&) const = default;
 };

@@ -33,7 +33,7 @@ const QRect kUserListRect(657, 56, 136, 281);
 std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 
 // Names come from the server: an "&" in a channel or nick must show, not make an accelerator.
-QString TabText(const std::string& label) { return ChatText(label).replace('&', "&&"); }
+QString TabText(const std::string& label) { return ChatText(StripFormatting(label)).replace('&', "&&"); }
 
 }  // namespace
 
@@ -92,7 +92,7 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
         if (!settings.ChatLogs) return;
         if (!log_)
             log_ = std::make_unique<TChatLog>(ChatLogFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-        log_->Write(name, text);
+        log_->Write(name, StripFormatting(text));
     };
     controls_.Edit1->installEventFilter(this);
     markExpiry_.setInterval(kMarkExpiryMs);

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -15,10 +16,20 @@
 
 namespace {
 
-// Link fragments carry this property so a click finds them without reading the text again.
+// A document keeps every distinct format it was ever given, also after the cap drops the
+// lines that used it; so formats never hold what differs from line to line. A link's format
+// carries only its parity within the line (two links side by side stay two fragments), and
+// the fragment's text is the link.
 constexpr int kLinkProperty = QTextFormat::UserProperty + 1;
-// A game link's server name, as the bytes that came: what is shown may differ from them.
+// Marks a game link; the server name itself rides in the line's block data.
 constexpr int kGameProperty = QTextFormat::UserProperty + 2;
+
+// A game link's server name, as the bytes that came (what is shown may differ from them).
+// Block data is deleted with its line.
+struct TGameLineData : QTextBlockUserData {
+    explicit TGameLineData(std::string server) : Server(std::move(server)) {}
+    std::string Server;
+};
 
 QTextCharFormat LineFormat(TFontStyle style, TColour colour) {
     QTextCharFormat f;
@@ -27,16 +38,26 @@ QTextCharFormat LineFormat(TFontStyle style, TColour colour) {
     return f;
 }
 
-QTextCharFormat LinkFormat(QTextCharFormat f, const QString& link) {
-    f.setForeground(QColor(0, 0, 255));
+const bool* showFormattingSetting = nullptr;
+bool ShowFormatting() { return !showFormattingSetting || *showFormattingSetting; }
+int stylesInUse = 0;  // over all views
+
+QColor Colour(TColour c) { return QColor(c.R, c.G, c.B); }
+TColour Colour(const QColor& c) {
+    return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()), static_cast<std::uint8_t>(c.blue())};
+}
+
+// The link colour, kept readable on a coloured background.
+QTextCharFormat LinkFormat(QTextCharFormat f, int parity, TColour background) {
+    f.setForeground(Colour(ReadableOn({0, 0, 255}, background)));
     f.setFontUnderline(true);
-    f.setProperty(kLinkProperty, link);
+    f.setProperty(kLinkProperty, parity & 1);
     return f;
 }
 
-QTextCharFormat GameFormat(QTextCharFormat f, const std::string& server) {
+QTextCharFormat GameFormat(QTextCharFormat f) {
     f.setFontUnderline(true);
-    f.setProperty(kGameProperty, QByteArray(server.data(), static_cast<qsizetype>(server.size())));
+    f.setProperty(kGameProperty, true);
     return f;
 }
 
@@ -98,13 +119,15 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 // Inserts a piece of a line, its addresses marked as links.
-void InsertWithLinks(QTextCursor& cursor, std::string_view text, const QTextCharFormat& format) {
+// links counts the line's links so far.
+void InsertWithLinks(QTextCursor& cursor, std::string_view text, const QTextCharFormat& format, int& links,
+                     TColour background) {
     // Links end before an ASCII delimiter, so cutting there never splits a UTF-8 sequence.
+    // They hold no control or bidirectional control: what is shown is what was sent.
     std::size_t done = 0;
     for (const TLinkSpan& link : FindLinks(text)) {
         if (link.Start > done) cursor.insertText(Visible(ChatText(std::string(text.substr(done, link.Start - done)))), format);
-        QString linkText = ChatText(std::string(text.substr(link.Start, link.Length)));
-        cursor.insertText(linkText, LinkFormat(format, linkText));
+        cursor.insertText(ChatText(std::string(text.substr(link.Start, link.Length))), LinkFormat(format, links++, background));
         done = link.Start + link.Length;
     }
     if (done < text.size()) cursor.insertText(Visible(ChatText(std::string(text.substr(done)))), format);
@@ -121,6 +144,8 @@ QString DecodeChatBytes(const std::string& bytes) {
 
 QString ChatText(const std::string& bytes) { return ShowBidiControls(DecodeChatBytes(bytes)); }
 
+void TChatView::SetShowFormatting(const bool* setting) { showFormattingSetting = setting; }
+
 TChatView::TChatView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     // Undo history would keep a second copy of everything ever shown.
@@ -131,6 +156,31 @@ TChatView::TChatView(QWidget* parent) : QPlainTextEdit(parent) {
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
+    mark_ = new QPushButton("new lines below", this);
+    mark_->setObjectName("newLinesMark");
+    mark_->setCursor(Qt::PointingHandCursor);
+    mark_->hide();
+    connect(mark_, &QPushButton::clicked, this, [this] {
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+        mark_->hide();
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (value >= verticalScrollBar()->maximum()) mark_->hide();
+    });
+}
+
+TChatView::~TChatView() { stylesInUse -= static_cast<int>(styles_.size()); }
+
+void TChatView::PlaceMark() {
+    const QRect vp = viewport()->geometry();
+    const QSize size = mark_->sizeHint();
+    mark_->setGeometry(vp.left() + (vp.width() - size.width()) / 2, vp.bottom() - size.height() - 4, size.width(),
+                       size.height());
+}
+
+void TChatView::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    PlaceMark();
 }
 
 void TChatView::AppendLine(const std::string& text, TFontStyle style, TColour colour) {
@@ -170,13 +220,31 @@ void TChatView::Flush() {
     if (pending_.empty()) return;
     std::vector<TPending> batch;
     batch.swap(pending_);
+    QScrollBar* bar = verticalScrollBar();
+    // A view scrolled back stays on the lines the user reads, also while the cap drops the
+    // oldest ones above them (the scroll bar counts lines).
+    const bool follow = bar->value() >= bar->maximum();
+    const int value = bar->value(), blocksBefore = document()->blockCount();
+    const bool wasStarted = started_;
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
-    for (const TPending& line : batch) Insert(cursor, line.Text, line.Style, line.Colour, line.Marked, line.Game);
+    int added = 0;
+    for (const TPending& line : batch) {
+        Insert(cursor, line.Text, line.Style, line.Colour, line.Marked, line.Game);
+        added += static_cast<int>(SplitLines(line.Text).size());
+    }
     cursor.endEditBlock();
-    QScrollBar* bar = verticalScrollBar();
-    bar->setValue(bar->maximum());
+    if (follow) {
+        bar->setValue(bar->maximum());
+        return;
+    }
+    if (!wasStarted) --added;  // the first line took the empty first block
+    const int dropped = blocksBefore + added - document()->blockCount();
+    bar->setValue(std::max(0, value - dropped));
+    PlaceMark();
+    mark_->show();
+    mark_->raise();
 }
 
 void TChatView::Insert(QTextCursor& cursor, const std::string& text, TFontStyle style, TColour colour, bool marked,
@@ -196,15 +264,61 @@ void TChatView::Insert(QTextCursor& cursor, const std::string& text, TFontStyle 
             started_ = true;
         }
         // A name that spans lines (a break inside it) is no link: the line shows plain.
+        int links = 0;
         if (game.Length > 0 && line.size() == text.size() && game.Start + game.Length <= line.size()) {
             const std::string server(line.substr(game.Start, game.Length));
-            InsertWithLinks(cursor, line.substr(0, game.Start), format);
-            cursor.insertText(Visible(ChatText(server)), GameFormat(format, server));
-            InsertWithLinks(cursor, line.substr(game.Start + game.Length), format);
+            InsertFormatted(cursor, line.substr(0, game.Start), format, colour, marked, links);
+            cursor.insertText(Visible(ChatText(server)), GameFormat(format));
+            cursor.block().setUserData(new TGameLineData(server));
+            InsertFormatted(cursor, line.substr(game.Start + game.Length), format, colour, marked, links);
         } else {
-            InsertWithLinks(cursor, line, format);
+            InsertFormatted(cursor, line, format, colour, marked, links);
         }
     }
+}
+
+void TChatView::InsertFormatted(QTextCursor& cursor, std::string_view text, const QTextCharFormat& line,
+                                TColour colour, bool marked, int& links) {
+    const TColour viewBackground = marked ? Colour(MarkedLineBackground) : Colour(palette().base().color());
+    // Links are found in each run: a code ends a link as any control byte does.
+    const bool show = ShowFormatting();
+    for (const TStyledRun& run : ParseFormatting(text)) {
+        const QTextCharFormat f = show ? RunFormat(line, colour, marked, run.Style) : line;
+        const TColour background = f.background().style() == Qt::NoBrush ? viewBackground : Colour(f.background().color());
+        InsertWithLinks(cursor, run.Text, f, links, background);
+    }
+}
+
+QTextCharFormat TChatView::RunFormat(const QTextCharFormat& line, TColour colour, bool marked, const TTextStyle& s) {
+    if (s == TTextStyle{}) return line;
+    const std::uint64_t key = s.Key() | std::uint64_t{colour.R} << 26 | std::uint64_t{colour.G} << 34 |
+                              std::uint64_t{colour.B} << 42 | std::uint64_t{line.fontWeight() == QFont::Bold} << 50 |
+                              std::uint64_t{marked} << 51;
+    if (!styles_.contains(key)) {
+        if (stylesInUse >= kMaxStyles) return line;
+        styles_.insert(key);
+        ++stylesInUse;
+    }
+    QTextCharFormat f = line;
+    if (s.Bold) f.setFontWeight(QFont::Bold);
+    if (s.Italic) f.setFontItalic(true);
+    if (s.Underline) f.setFontUnderline(true);
+    if (s.Strike) f.setFontStrikeOut(true);
+    if (s.Monospace) {
+        f.setFontFamilies({QStringLiteral("monospace")});
+        f.setFontFixedPitch(true);
+    }
+    const TColour viewBackground = marked ? Colour(MarkedLineBackground) : Colour(palette().base().color());
+    TColour fg = s.Fg >= 0 ? PaletteColour(s.Fg) : colour;
+    bool hasBackground = s.Bg >= 0;
+    TColour bg = hasBackground ? PaletteColour(s.Bg) : viewBackground;
+    if (s.Reverse) {
+        std::swap(fg, bg);
+        hasBackground = true;
+    }
+    f.setForeground(Colour(ReadableOn(fg, bg)));
+    if (hasBackground) f.setBackground(Colour(bg));
+    return f;
 }
 
 TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {
@@ -224,11 +338,12 @@ TChatView::TLinkHit TChatView::LinkAt(const QPoint& viewportPos) const {
             if (pos < frag.position() || pos >= frag.position() + frag.length()) continue;
             const QTextCharFormat f = frag.charFormat();
             if (f.hasProperty(kGameProperty)) {
-                const QByteArray server = f.property(kGameProperty).toByteArray();
-                return {frag.position(), frag.position() + frag.length(), frag.text(), true, server.toStdString()};
+                const auto* data = static_cast<const TGameLineData*>(block.userData());
+                if (!data) return {};
+                return {frag.position(), frag.position() + frag.length(), frag.text(), true, data->Server};
             }
             if (!f.hasProperty(kLinkProperty)) return {};
-            return {frag.position(), frag.position() + frag.length(), f.property(kLinkProperty).toString()};
+            return {frag.position(), frag.position() + frag.length(), frag.text()};
         }
     }
     return {};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "chat/ChatLine.h"
+#include "chat/Formatting.h"
 
 #include <QColor>
 #include <QPlainTextEdit>
@@ -9,16 +10,21 @@
 
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
+
+class QPushButton;
 
 class TChatView : public QPlainTextEdit, public TMessageView {
     Q_OBJECT
 public:
     explicit TChatView(QWidget* parent = nullptr);
+    ~TChatView() override;
 
     // Text is inserted as plain text with a character format, never read as markup. Bytes are
-    // taken as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; control characters
-    // other than tab show as their visible pictures, bidirectional controls as marks, and
+    // taken as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise; formatting codes
+    // become styles and colours (see Formatting.h), other control characters but tab show as
+    // their visible pictures, bidirectional controls as marks, and
     // every line reads left to right. The user's own selection is kept.
     void AppendLine(const std::string& text, TFontStyle style, TColour colour) override;
     // The line on a background of its own across the view's width.
@@ -39,6 +45,20 @@ public:
     // channel, while a flood or a long night cannot grow the program without bound. The views'
     // shared budget (TChatViewBudget) may hold a hidden view lower.
     static constexpr int kMaxLines = 10000;
+
+    // Formatting codes become styles and colours, or are only taken out, as the setting read
+    // here says when each line is shown (on when none is given). One setting for every view;
+    // lines already shown stay as they are.
+    static void SetShowFormatting(const bool* setting);
+    // A document keeps every format it was ever given, so the distinct styles all views show
+    // are limited together; past the limit a new style shows as its line's plain text.
+    // Ordinary chat uses a few dozen; each costs a few KB of formats.
+    static constexpr int kMaxStyles = 2048;
+    int StylesUsed() const { return static_cast<int>(styles_.size()); }
+
+    // Scrolled back, the view stays where the user is reading and this mark says that newer
+    // lines came; a click on it, or scrolling to the end, returns to following the newest.
+    QPushButton* NewLinesMark() const { return mark_; }
 
     struct TLinkHit {
         int Start = -1;  // document position, inclusive
@@ -64,6 +84,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     static constexpr int kImmediateLines = 8;
@@ -75,6 +96,10 @@ private:
     void Append(const std::string& text, TFontStyle style, TColour colour, bool marked, TSpan game = {0, 0});
     void Insert(QTextCursor& cursor, const std::string& text, TFontStyle style, TColour colour, bool marked,
                 TSpan game);
+    void InsertFormatted(QTextCursor& cursor, std::string_view text, const QTextCharFormat& line, TColour colour,
+                         bool marked, int& links);
+    QTextCharFormat RunFormat(const QTextCharFormat& line, TColour colour, bool marked, const TTextStyle& style);
+    void PlaceMark();
 
     struct TPending {
         std::string Text;
@@ -88,6 +113,8 @@ private:
     int turnLines_ = 0;  // lines appended since the loop last turned
     bool started_ = false;  // the first line goes into the document's first block
     int pressedLink_ = -1;  // start of the link the left button went down on
+    std::unordered_set<std::uint64_t> styles_;  // the styles this view's formats were made for
+    QPushButton* mark_ = nullptr;
 };
 
 // The background of a line that names the user, and the label colour of a tab holding one unread.

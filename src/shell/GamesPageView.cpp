@@ -89,6 +89,11 @@ void MakeSmall(QPushButton* b) {
 TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons, QWidget* parent)
     : QWidget(parent), page_(page), anchors_(new TAnchors(this, QSize(GamesPageDesignedWidth, GamesPageDesignedHeight))) {
     page_.Favourites = &favourites_;
+    saveDelay_.setSingleShot(true);
+    saveDelay_.setInterval(kSaveDelayMs);
+    connect(&saveDelay_, &QTimer::timeout, this, [this] {
+        if (OnViewSettingsChange) OnViewSettingsChange();
+    });
 
     // The filter bar, above the lists.
     filterText_ = new QLineEdit(this);
@@ -308,7 +313,13 @@ void TGamesPageView::SelectRow(int gameType, int listIndex) {
 }
 
 void TGamesPageView::Changed() {
-    if (!applying_ && OnViewSettingsChange) OnViewSettingsChange();
+    if (!applying_) saveDelay_.start();
+}
+
+void TGamesPageView::SaveViewSettingsNow() {
+    if (!saveDelay_.isActive()) return;
+    saveDelay_.stop();
+    if (OnViewSettingsChange) OnViewSettingsChange();
 }
 
 void TGamesPageView::HeadingClicked(int column) {

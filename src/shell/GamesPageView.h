@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QWidget>
 
@@ -93,8 +94,12 @@ public:
     // The arrangement as the settings keep it, and applying one read from them.
     TGamesViewSettings ViewSettings() const;
     void ApplyViewSettings(const TGamesViewSettings& view);
-    // The user changed the arrangement or the favourites: time to save.
+    // The user changed the arrangement or the favourites and then paused for kSaveDelayMs:
+    // time to save. A filter typed key by key is saved once, not with a file write per key.
     std::function<void()> OnViewSettingsChange;
+    static constexpr int kSaveDelayMs = 1000;
+    // A change still waiting for the pause is saved now (the window closes).
+    void SaveViewSettingsNow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -116,6 +121,7 @@ private:
     int sortColumn_ = -1;
     TSortOrder sortOrder_ = TSortOrder::Arrival;
     bool applying_ = false;
+    QTimer saveDelay_;
     QLineEdit* filterText_;
     QCheckBox* formingOnly_;
     QCheckBox* hideEmpty_;

@@ -46,6 +46,7 @@ TCorvaneGVMF::TCorvaneGVMF(TGuardedEventLoop& loop, TRegistryKey& settingsKey, T
     // What exists before the start-up steps: the status socket bound, tmRefreshUDP running
     // (the games page starts it), the chat client inactive, the lists hidden.
     udp_ = std::make_unique<TNMUDP>(loop_);
+    TChatView::SetShowFormatting(&Settings.ShowFormatting);
     try {
         udp_->SetLocalPort(options_.StatusPort);
     } catch (const std::exception& e) {
@@ -75,6 +76,7 @@ TCorvaneGVMF::TCorvaneGVMF(TGuardedEventLoop& loop, TRegistryKey& settingsKey, T
 }
 
 TCorvaneGVMF::~TCorvaneGVMF() {
+    TChatView::SetShowFormatting(nullptr);
     loop_.OnException = nullptr;
     if (auto* app = qobject_cast<TCorvaneApplication*>(QCoreApplication::instance())) app->OnException = nullptr;
     // The views go before the lists they show, and no handler sees the half-gone window.
@@ -296,7 +298,8 @@ void TCorvaneGVMF::CoolTrayIcon1DblClick(TCoolTrayIcon* sender) {
 void TCorvaneGVMF::NotifyUserMessage(const TUserMessage& message) {
     ::NotifyUserMessage(Settings, *this, *CoolTrayIcon1, *Sound, message.Highlight);
     const TDesktopNote note = DecideDesktopNotification(Settings, MainWindowState(*this), message);
-    if (note.Show) CoolTrayIcon1->ShowMessage(ChatText(note.Title), ChatText(note.Text));
+    if (note.Show)
+        CoolTrayIcon1->ShowMessage(ChatText(StripFormatting(note.Title)), ChatText(StripFormatting(note.Text)));
 }
 
 void TCorvaneGVMF::mmSettingsClick() { ShowOptionsDialog(frmOptions, *this); }
@@ -435,6 +438,7 @@ bool TCorvaneGVMF::FormCloseQuery() {
 void TCorvaneGVMF::FormClose() {
     if (closed_) return;
     closed_ = true;
+    if (tsGames) Guarded([this] { tsGames->SaveViewSettingsNow(); });
     // Through the session, so that no reconnect is planned for a window that goes.
     if (chat_)
         chat_->Session().Disconnect();

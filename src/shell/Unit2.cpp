@@ -184,7 +184,8 @@ void TfrmOptions::BuildControls() {
     lbeNickname = LabelledEdit(general, "Nickname:", 8, 88, 145);
     lbeFullName = LabelledEdit(general, "Full Name:", 8, 136, 145);
     cbChatLogs = Place(new QCheckBox("Write chat logs", general), 8, 176, 145, 17);
-    for (QCheckBox* cb : {cbDontAskQuitQuestion, cbMinimizeToTray, cbTrayIconVisible, cbChatLogs})
+    cbShowFormatting = Place(new QCheckBox("Show colours and styles", general), 8, 194, 145, 17);
+    for (QCheckBox* cb : {cbDontAskQuitQuestion, cbMinimizeToTray, cbTrayIconVisible, cbChatLogs, cbShowFormatting})
         connect(cb, &QCheckBox::toggled, this, onChange);
 
     auto* games = new QWidget;
@@ -298,6 +299,7 @@ void TfrmOptions::FormCreate() {
     cbSoundUserMessage->setChecked(s.SoundUserMessage);
     cbDesktopNotification->setChecked(s.DesktopNotification);
     cbChatLogs->setChecked(s.ChatLogs);
+    cbShowFormatting->setChecked(s.ShowFormatting);
     (s.AlwaysPlaySound ? rbAlways : rbOnlyMinimized)->setChecked(true);
     const std::array<const std::string*, 10> shortcutTexts = {&s.Shortcut1, &s.Shortcut2, &s.Shortcut3, &s.Shortcut4,
                                                               &s.Shortcut5, &s.Shortcut6, &s.Shortcut7, &s.Shortcut8,
@@ -343,6 +345,7 @@ TSettings TfrmOptions::Values() const {
     v.SoundPathUserMessage = text(edSoundPathUserMessage);
     v.DesktopNotification = cbDesktopNotification->isChecked();
     v.ChatLogs = cbChatLogs->isChecked();
+    v.ShowFormatting = cbShowFormatting->isChecked();
     std::string* shortcuts[] = {&v.Shortcut1, &v.Shortcut2, &v.Shortcut3, &v.Shortcut4, &v.Shortcut5,
                                 &v.Shortcut6, &v.Shortcut7, &v.Shortcut8, &v.Shortcut9, &v.Shortcut0};
     for (std::size_t i = 0; i < 10; ++i) *shortcuts[i] = text(lbeShortcut[i]);

@@ -68,6 +68,7 @@ public:
     QLineEdit* lbeNickname = nullptr;
     QLineEdit* lbeFullName = nullptr;
     QCheckBox* cbChatLogs = nullptr;
+    QCheckBox* cbShowFormatting = nullptr;
     // Games, in code order: FreeSpace 2, Beyond the Red Line Demo, Wing Commander Saga, Starfox.
     struct TGameControls {
         QGroupBox* Box = nullptr;

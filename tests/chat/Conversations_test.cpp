@@ -245,3 +245,27 @@ TEST(UserList, KeepsEntriesSortedByModeThenNameThroughChangesAndFindsWhateverThe
     }
     EXPECT_EQ(budget, 100u);
 }
+
+TEST_F(ConversationsTest, StrangersOpenAtMostALimitOfPrivateTabsTheQuietestSeenGoFirst) {
+    chat.OpenConversation("#Lobby_20");
+    const int strangers = TPrivateTalkLimit::kSoftLimit + 10;
+    for (int i = 0; i < strangers; ++i) {
+        const std::string nick = "p" + std::to_string(i);
+        ASSERT_TRUE(chat.AddLineToRichEdit(nick, "[" + nick + "]   hi", LineClass::Talk));
+        if (i == 4) chat.MarkUnread("p3", TTabMark::Unread);  // the user has not seen it yet
+        if (i == 40) chat.AddLineToRichEdit("p1", "[p1]   still here", LineClass::Talk);
+    }
+    EXPECT_EQ(chat.TabCount(), 2 + TPrivateTalkLimit::kSoftLimit);
+    EXPECT_GE(chat.FindChatTab("#Lobby_20"), 1);
+    EXPECT_GE(chat.FindChatTab("p3"), 1) << "unread lines keep their tab";
+    EXPECT_LT(chat.FindChatTab("p0"), 0);
+    EXPECT_LT(chat.FindChatTab("p2"), 0);
+    EXPECT_GE(chat.FindChatTab("p1"), 1) << "it spoke again later than the others";
+    EXPECT_GE(chat.FindChatTab("p" + std::to_string(strangers - 1)), 1);
+    ExpectStripInStep();
+    // A closed one comes back with what it held.
+    chat.AddLineToRichEdit("p0", "[p0]   again", LineClass::Talk);
+    EXPECT_GE(chat.FindChatTab("p0"), 1);
+    EXPECT_EQ(page.View("p0")->Texts(), (Texts{"[p0]   hi", "[p0]   again"}));
+    EXPECT_EQ(chat.TabCount(), 2 + TPrivateTalkLimit::kSoftLimit);
+}

@@ -17,7 +17,7 @@ const std::vector<std::string> kLoadOrder = {
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
     "SoundPath-UserMessage", "Shortcut1", "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6",
     "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker", "ChatServerHost",
-    "ChatServerPort", "ChatServerTls", "ChatCertificatePins"};
+    "ChatServerPort", "ChatServerTls", "ChatCertificatePins", "ShowColours"};
 
 // What a machine without the key holds after the first start.
 std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& fullName) {
@@ -34,6 +34,7 @@ std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& full
     v.push_back(Str("ChatServerPort", "6697"));
     v.push_back(Dw("ChatServerTls", 1));
     v.push_back(Str("ChatCertificatePins", ""));
+    v.push_back(Dw("ShowColours", 1));
     return v;
 }
 
@@ -85,6 +86,7 @@ TEST(LoadSettings, FreshMachineGetsEveryDefaultInOneCommitAndTheFieldsMatchTheKe
     expected.ChatServerHost = "irc.libera.chat";
     expected.ChatServerPort = "6697";
     expected.ChatServerTls = true;
+    expected.ShowFormatting = true;
     EXPECT_EQ(run.Settings, expected);
 
     // The second start finds everything and writes nothing.
@@ -248,7 +250,7 @@ TEST(SaveSettings, WritesEveryValueInItsOrderWithOneCommit) {
                          "Notification-UserMessage", "Sound-UserMessage", "SoundPath-UserMessage", "Shortcut1",
                          "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6", "Shortcut7", "Shortcut8",
                          "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker", "ChatServerHost",
-                         "ChatServerPort", "ChatServerTls", "ChatCertificatePins"}));
+                         "ChatServerPort", "ChatServerTls", "ChatCertificatePins", "ShowColours"}));
     EXPECT_EQ(*key.StoredValue("FSPath"), Str("FSPath", ""));  // empty paths are written too
     EXPECT_EQ(*key.StoredValue("WCSEnabled"), Dw("WCSEnabled", 1));
 

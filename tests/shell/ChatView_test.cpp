@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -90,13 +91,13 @@ TEST_F(ChatViewTest, EachLineKeepsItsOwnStyleAndColour) {
 
 TEST_F(ChatViewTest, MarkupAndControlBytesAreShownLiterally) {
     view.AppendLine("<b>bold?</b> &amp; <a href=\"x\">y</a>", TFontStyle::Regular, {0, 0, 0});
-    view.AppendLine(std::string("\x02" "hi\x03" "4 \x7f") + '\0' + "end", TFontStyle::Regular, {0, 0, 0});
+    view.AppendLine(std::string("\x01hi\x07" "4 \x7f") + '\0' + "end", TFontStyle::Regular, {0, 0, 0});
     view.AppendLine("caf\xe9", TFontStyle::Regular, {0, 0, 0});                // Latin-1
     view.AppendLine("caf\xc3\xa9 \xe2\x82\xac", TFontStyle::Regular, {0, 0, 0});  // UTF-8
     EXPECT_EQ(view.document()->findBlockByNumber(0).text(), "<b>bold?</b> &amp; <a href=\"x\">y</a>");
     EXPECT_FALSE(Fragments(view, 0)[0].Bold);
     EXPECT_EQ(view.document()->findBlockByNumber(1).text(),
-              QString::fromUtf8("\xe2\x90\x82hi\xe2\x90\x83" "4 \xe2\x90\xa1\xe2\x90\x80" "end"));
+              QString::fromUtf8("\xe2\x90\x81hi\xe2\x90\x87" "4 \xe2\x90\xa1\xe2\x90\x80" "end"));
     EXPECT_EQ(view.document()->findBlockByNumber(2).text(), QString::fromUtf8("caf\xc3\xa9"));
     EXPECT_EQ(view.document()->findBlockByNumber(3).text(), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
 }
@@ -180,7 +181,8 @@ TEST_F(ChatViewTest, KeepsTheNewestLinesUpToItsCapAndTheUsersSelection) {
     EXPECT_EQ(view.document()->lastBlock().text(), "more 2499");
     EXPECT_TRUE(Fragments(view, TChatView::kMaxLines - 1)[0].Bold) << "the newest line keeps its format";
     EXPECT_EQ(view.textCursor().selectedText(), "line 3000") << "the selection moves with its text";
-    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    // Selecting scrolled the view back to that line: it stays there as the oldest lines go.
+    EXPECT_EQ(view.verticalScrollBar()->value(), 500);
 
     // Once its line is dropped the selection goes with it, and nothing else is selected.
     for (int i = 0; i < 1000; ++i) view.AppendLine("last", TFontStyle::Regular, {0, 0, 0});
@@ -227,4 +229,108 @@ TEST_F(ChatViewTest, StaysAtTheNewestLineThroughAHundredThousandLines) {
     // Appending must not slow down with the length of the view.
     EXPECT_LT(lastBatch, firstBatch * 4 + 200) << "first 10,000: " << firstBatch << " ms, after 100,000: " << lastBatch
                                               << " ms";
+}
+
+TEST_F(ChatViewTest, WhatALineKeepsLeavesWithItEvenWhenEveryLineCarriesNewLinks) {
+    // A lobby with link spam: each line's links differ from every other's. Once the cap drops a
+    // line, nothing made for it may stay in the document.
+    view.setMaximumBlockCount(300);
+    auto flood = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i)
+            view.AppendLine("[bob]   see http://spam.example/" + std::to_string(i) + " and www.s" + std::to_string(i) +
+                                ".example",
+                            TFontStyle::Regular, {0, 0, 0});
+        view.Flush();
+    };
+    flood(0, 1000);
+    const auto formats = view.document()->allFormats().size();
+    flood(1000, 4000);
+    EXPECT_LE(view.document()->allFormats().size(), formats) << "formats grew with the lines the cap dropped";
+    EXPECT_EQ(view.document()->blockCount(), 300);
+    // The links still hold their own text, and a game name its bytes.
+    view.AppendGameLine("bob went play to 'Caf\xe9 \x01' http://x.example/a", 18, 6, TFontStyle::Regular, {0, 0, 0});
+    view.Flush();
+    const int last = view.document()->lastBlock().position();
+    EXPECT_EQ(view.LinkAt(PointAt(last + 19)).Server, "Caf\xe9 \x01");
+    EXPECT_EQ(view.LinkAt(PointAt(last + 28)).Text, "http://x.example/a");
+    const int before = view.document()->lastBlock().previous().position();
+    EXPECT_EQ(view.LinkAt(PointAt(before + 13)).Text, "http://spam.example/4999");
+}
+
+TEST_F(ChatViewTest, FormattingCodesBecomeReadableStylesOrAreTakenOut) {
+    // Bold, then red on white with a link inside, then white on white (made readable), then
+    // reverse: the line's colour as background.
+    view.AppendLine("[bob]   \x02" "big\x02 \x03" "4,0red http://a.example/\x03 \x03" "0white\x0f \x16rev\x16\x1d" "it",
+                    TFontStyle::Regular, {0, 0, 127});
+    EXPECT_EQ(view.document()->findBlockByNumber(0).text().toStdString(), "[bob]   big red http://a.example/ white revit");
+    std::vector<TFragment> f = Fragments(view, 0);
+    auto find = [&](const QString& text) {
+        for (const auto& fr : f)
+            if (fr.Text == text) return fr;
+        ADD_FAILURE() << text.toStdString();
+        return TFragment{};
+    };
+    EXPECT_TRUE(find("big").Bold);
+    EXPECT_EQ(find("red ").Colour, QColor(255, 0, 0));
+    EXPECT_TRUE(find("http://a.example/").Link);
+    const QColor white = find("white").Colour;
+    EXPECT_LT(white.lightness(), 160) << "no white on white";
+    QTextBlock block = view.document()->findBlockByNumber(0);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextCharFormat cf = it.fragment().charFormat();
+        if (it.fragment().text() == "rev") {
+            EXPECT_EQ(cf.background().color(), QColor(0, 0, 127));
+            EXPECT_EQ(cf.foreground().color(), QColor(255, 255, 255));
+        }
+        if (it.fragment().text() == "it") {
+            EXPECT_TRUE(cf.fontItalic());
+        }
+    }
+    EXPECT_EQ(view.LinkAt(PointAt(block.position() + 20)).Text, "http://a.example/");
+
+    // Off: the codes are only taken out.
+    const bool off = false;
+    TChatView::SetShowFormatting(&off);
+    view.AppendLine("\x02" "b\x03" "4r", TFontStyle::Regular, {0, 0, 0});
+    TChatView::SetShowFormatting(nullptr);
+    f = Fragments(view, 1);
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_EQ(f[0].Text, "br");
+    EXPECT_FALSE(f[0].Bold);
+}
+
+TEST_F(ChatViewTest, AFloodOfEveryColourAndStyleMakesABoundedSetOfFormats) {
+    view.setMaximumBlockCount(200);
+    for (int i = 0; i < 6000; ++i) {
+        const std::string fg = std::to_string(i % 99), bg = std::to_string(i / 99 % 99);
+        const char toggle = "\x02\x1d\x1e\x1f\x11\x16"[i % 6];
+        view.AppendLine("\x03" + fg + "," + bg + toggle + "x http://a.example/" + std::to_string(i), TFontStyle::Regular,
+                        {0, 0, 0});
+    }
+    view.Flush();
+    EXPECT_LE(view.StylesUsed(), TChatView::kMaxStyles);
+    EXPECT_LE(view.document()->allFormats().size(), 3 * TChatView::kMaxStyles + 20);
+    // Past the limit a line still shows, plainly, with its link.
+    EXPECT_EQ(view.document()->lastBlock().text(), "x http://a.example/5999");
+}
+
+TEST_F(ChatViewTest, ScrolledBackTheViewStaysAndAMarkLeadsBackToTheEnd) {
+    for (int i = 0; i < 300; ++i) view.AppendLine("old " + std::to_string(i), TFontStyle::Regular, {0, 0, 0});
+    view.Flush();
+    QScrollBar* bar = view.verticalScrollBar();
+    ASSERT_EQ(bar->value(), bar->maximum());
+    EXPECT_FALSE(view.NewLinesMark()->isVisible()) << "at the end the view follows";
+    bar->setValue(100);  // the user scrolls back to read
+    for (int i = 0; i < 2000; ++i) view.AppendLine("flood " + std::to_string(i), TFontStyle::Regular, {0, 0, 0});
+    view.Flush();
+    EXPECT_EQ(bar->value(), 100);
+    EXPECT_EQ(view.cursorForPosition(QPoint(5, 5)).block().text(), "old 100");
+    ASSERT_TRUE(view.NewLinesMark()->isVisible());
+    EXPECT_EQ(view.NewLinesMark()->text(), "new lines below");
+    view.NewLinesMark()->click();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_FALSE(view.NewLinesMark()->isVisible());
+    view.AppendLine("newest", TFontStyle::Regular, {0, 0, 0});
+    view.Flush();
+    EXPECT_EQ(bar->value(), bar->maximum()) << "following again";
 }

@@ -105,6 +105,7 @@ TEST_F(GamesPageViewTest, TheContextMenuCopiesJoinsAndKeepsAFavouriteOnTopAndOff
     // On top, with its mark, and remembered in the settings.
     EXPECT_EQ(Line(0), QString::fromUtf8("\u2605 charlie"));
     EXPECT_EQ(Selected(), QString::fromUtf8("\u2605 charlie"));
+    w->tsGames->SaveViewSettingsNow();
     EXPECT_EQ(LoadGamesView(key).Favourites, "0,127.0.0.1,7003,charlie");
 
     // Three silent sweeps: the others go, the favourite stays as "Offline", greyed.
@@ -124,6 +125,7 @@ TEST_F(GamesPageViewTest, TheContextMenuCopiesJoinsAndKeepsAFavouriteOnTopAndOff
     menu.reset(w->tsGames->ContextMenu(0, LinePos(0)));
     Action(*menu, "Remove from favourites")->trigger();
     EXPECT_EQ(Line(0), "charlie");
+    w->tsGames->SaveViewSettingsNow();
     EXPECT_EQ(LoadGamesView(key).Favourites, "");
 }
 
@@ -161,13 +163,28 @@ TEST_F(GamesPageViewTest, TheFilterBarHidesRowsSaysHowManyAndTheCaptionStillCoun
     EXPECT_EQ(w->tsGames->HiddenLabel()->text(), "2 hidden by the filter");
     EXPECT_EQ(w->Games().Caption(), "Corvane Games (3)");
     w->tsGames->FormingOnly()->setChecked(false);
-    w->tsGames->FilterText()->setText("CHAR");
+    // Typed key by key: one write of the settings file once the user pauses, not one per key.
+    int writes = 0;
+    const auto save = w->tsGames->OnViewSettingsChange;
+    w->tsGames->OnViewSettingsChange = [&] {
+        ++writes;
+        save();
+    };
+    for (const char* typed : {"C", "CH", "CHA", "CHAR"}) w->tsGames->FilterText()->setText(typed);
     EXPECT_EQ(Line(0), "charlie");
     w->tsGames->ShowPing()->setChecked(true);
     EXPECT_FALSE(List()->isColumnHidden(PingColumn));
+    EXPECT_EQ(writes, 0);
+    ASSERT_TRUE(Pump([&] { return writes > 0; }));
+    qtLoop.ProcessMessages();
+    EXPECT_EQ(writes, 1);
     const TGamesViewSettings saved = LoadGamesView(key);
     EXPECT_EQ(saved.Filter.Text, "CHAR");
     EXPECT_TRUE(saved.ShowPing);
+    // A change still waiting when the window goes is written as it goes.
+    w->tsGames->HideEmpty()->setChecked(true);
+    w->close();
+    EXPECT_EQ(writes, 2);
 
     // The next start finds the arrangement as it was left.
     w.reset();
