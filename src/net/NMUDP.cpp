@@ -56,7 +56,7 @@ struct TNMUDP::TImpl {
     bool bound = false;  // to a port of our own, by SetLocalPort or by the first send
     std::array<char, kReceiveBufferSize> buffer{};
     int lastCount = 0;
-    std::vector<std::shared_ptr<TLookup>> lookups;  // pending, with their pipes watched
+    std::vector<std::shared_ptr<TLookup>> lookups;  // pending, with their wake-ups watched
     // Expires with the component: a wait that pumped the loop checks it before touching us.
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
@@ -179,7 +179,7 @@ bool TNMUDP::LookUp(const std::string& host, std::uint32_t& address) {
     });
     impl_->lookups.push_back(lookup);
 
-    // Unregisters the pipe on every way out, unless the component is gone (its destructor
+    // Unregisters the wake-up pair on every way out, unless the component is gone (its destructor
     // has done it then).
     struct TUnwatch {
         const std::weak_ptr<bool>& alive;

@@ -7,6 +7,7 @@
 #include "net/NMUDP.h"
 #include "net/PollEventLoop.h"
 #include "net/WSocket.h"
+#include "net/WSocketApi.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -132,5 +133,27 @@ TEST(WinsockLoop, APortTakenByAnotherSocketIsReportedWithWinsocksText) {
         ADD_FAILURE() << "the second bind succeeded";
     } catch (const UDPSockError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot bind UDP port " + std::to_string(first.LocalPort()) + ": Address already in use");
+    }
+}
+
+// Winsock has no inet_aton; the back end's own reading must match glibc's, which the Linux
+// build uses: short forms, octal and hex parts, and what is not an address.
+TEST(WinsockLoop, DottedAddressesReadAsInetAtonReadsThem) {
+    const std::pair<const char*, const char*> addresses[] = {
+        {"127.0.0.01", "127.0.0.1"}, {"127.1", "127.0.0.1"},       {"127.0.1", "127.0.0.1"},
+        {"0x7f.0.0.1", "127.0.0.1"}, {"0177.0.0.1", "127.0.0.1"},  {"2130706433", "127.0.0.1"},
+        {"0.0", "0.0.0.0"},          {"1.2.3.4 x", "1.2.3.4"},     {"4294967295", "255.255.255.255"},
+        {"1.2.3.4.5", nullptr},      {"256.1.1.1", nullptr},       {"08.1.1.1", nullptr},
+        {"1..2", nullptr},           {"", nullptr},                {"4294967296", nullptr},
+        {"1.2.65536", nullptr},      {"host.example", nullptr},    {"1.2.3.4.", nullptr},
+    };
+    for (const auto& [text, want] : addresses) {
+        std::uint32_t addr = 0;
+        const bool ok = wsapi::ParseDottedAddress(text, addr);
+        const auto* b = reinterpret_cast<const unsigned char*>(&addr);
+        const std::string got = std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
+                                std::to_string(b[3]);
+        if (want) EXPECT_TRUE(ok && got == want) << text << " read as " << (ok ? got : "no address");
+        else EXPECT_FALSE(ok) << text << " read as " << got;
     }
 }
