@@ -1,10 +1,23 @@
 # One library per source folder; one test program per *_test.cpp file.
 
-# cgv_library(NAME [DEPS lib...] [PUBLIC_LIBS lib...])
-# Builds every .cpp of the calling folder into the static library NAME.
+# The platform back ends live in a posix/ or win32/ subfolder of a library; the build takes
+# the one for its target, so the logic above them needs no #ifdef.
+if(WIN32)
+  set(CGV_PLATFORM win32)
+else()
+  set(CGV_PLATFORM posix)
+endif()
+
+# cgv_library(NAME [DEPS lib...] [POSIX_ONLY file...])
+# Builds every .cpp of the calling folder and of its platform subfolder into the static library NAME.
 function(cgv_library name)
-  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(A "" "" "DEPS;POSIX_ONLY" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${CGV_PLATFORM}/*.cpp)
+  if(WIN32)
+    foreach(f ${A_POSIX_ONLY})
+      list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+    endforeach()
+  endif()
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${A_DEPS})

@@ -24,10 +24,10 @@ std::string ElapsedSecondsText(std::int64_t start, std::int64_t now, std::int64_
 std::string TServerMessages::Now() const {
     if (TimeText) return TimeText();
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    // std::localtime, not localtime_r: Windows lacks the latter, and only this thread asks.
+    const std::tm* local = std::localtime(&now);
+    char text[16] = {};
+    if (local) std::strftime(text, sizeof text, "%H:%M:%S", local);
     return text;
 }
 

@@ -1,20 +1,13 @@
-// TNMUDP: IPv4 datagram socket on POSIX, with name lookups on a helper thread.
+// TNMUDP: IPv4 datagram socket, with name lookups on a helper thread.
 #include "net/NMUDP.h"
 
 #include "net/NMConst.h"
+#include "net/WSocketApi.h"
 #include "net/WSocketErrors.h"
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <system_error>
@@ -27,20 +20,13 @@ namespace {
 
 bool SystemResolve(const std::string& host, std::uint32_t& address) {
     if (host.empty() || host.find('\0') != std::string::npos) return false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* result = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) return false;
-    address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
-    ::freeaddrinfo(result);
-    return true;
+    return wsapi::LookupHost(host, address) == 0;
 }
 
 }  // namespace
 
 // One name lookup, shared with its helper thread. The thread may outlive the component that
-// started it, so it owns its wake-up pipe and closes it when the last holder lets go.
+// started it, so it owns its wake-up pair and closes it when the last holder lets go.
 struct TNMUDP::TLookup {
     int readFd = -1;
     int writeFd = -1;
@@ -53,8 +39,8 @@ struct TNMUDP::TLookup {
     bool done = false;
 
     ~TLookup() {
-        if (readFd >= 0) ::close(readFd);
-        if (writeFd >= 0) ::close(writeFd);
+        if (readFd >= 0) wsapi::CloseDescriptor(readFd);
+        if (writeFd >= 0) wsapi::CloseDescriptor(writeFd);
     }
 };
 
@@ -70,7 +56,7 @@ struct TNMUDP::TImpl {
     bool bound = false;  // to a port of our own, by SetLocalPort or by the first send
     std::array<char, kReceiveBufferSize> buffer{};
     int lastCount = 0;
-    std::vector<std::shared_ptr<TLookup>> lookups;  // pending, with their pipes watched
+    std::vector<std::shared_ptr<TLookup>> lookups;  // pending, with their wake-ups watched
     // Expires with the component: a wait that pumped the loop checks it before touching us.
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
@@ -89,11 +75,11 @@ TNMUDP::~TNMUDP() {
 }
 
 void TNMUDP::OpenSocket() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) RaiseSocketError(errno);
+    int err = 0;
+    const int fd = wsapi::CreateSocket(true, 0, err);
+    if (fd < 0) RaiseSocketError(err);
     // Best effort: the kernel caps the size, and the senders pace themselves to what it grants.
-    const int request = kRequestedReceiveBuffer;
-    (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &request, sizeof request);
+    wsapi::RequestReceiveBuffer(fd, kRequestedReceiveBuffer);
     impl_->fd = fd;
     ++impl_->generation;
 }
@@ -102,7 +88,7 @@ void TNMUDP::CloseSocket() {
     if (impl_->fd < 0) return;
     if (impl_->watched) impl_->loop.Unwatch(impl_->fd);
     impl_->watched = false;
-    ::close(impl_->fd);
+    wsapi::CloseDescriptor(impl_->fd);
     impl_->fd = -1;
 }
 
@@ -113,12 +99,8 @@ void TNMUDP::SetLocalPort(int port) {
     OpenSocket();
     localPort_ = port;
 
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool bound = ::bind(impl_->fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
-    const int err = errno;
+    std::string reason;
+    const bool bound = wsapi::BindAnyAddress(impl_->fd, static_cast<std::uint16_t>(port), reason);
     // Watched even when the port is taken (a second copy running): the first send then binds
     // the socket to a free port, and the replies to it must still arrive.
     impl_->loop.Watch(impl_->fd, TEventLoop::Readable, [this](unsigned) { ReceiveDatagrams(); });
@@ -128,7 +110,7 @@ void TNMUDP::SetLocalPort(int port) {
         localPort_ = 0;
         Report(kStatusCheckingError, kLevelCheckingError);
         const std::string text = "Cannot bind UDP port " + std::to_string(port) + ": " +
-                                 std::generic_category().message(err);
+                                 reason;
         Report(kStatusErrorText + text, kLevelErrorText);
         throw UDPSockError(text);
     }
@@ -136,9 +118,7 @@ void TNMUDP::SetLocalPort(int port) {
 }
 
 void TNMUDP::ReadLocalPort() {
-    sockaddr_in local{};
-    socklen_t len = sizeof local;
-    if (::getsockname(impl_->fd, reinterpret_cast<sockaddr*>(&local), &len) == 0) localPort_ = ntohs(local.sin_port);
+    if (const int port = wsapi::LocalPort(impl_->fd); port != 0) localPort_ = port;
 }
 
 void TNMUDP::SendDatagram(const std::string& stream) {
@@ -154,17 +134,14 @@ void TNMUDP::SendDatagram(const std::string& stream) {
                            std::to_string(kSendBufferSize));
 
     const std::uint32_t address = Resolve();
-    if (address == htonl(INADDR_ANY)) throw UDPSockError(kNullRemoteAddress);
+    if (address == 0) throw UDPSockError(kNullRemoteAddress);
     Report(kStatusSending, kLevelSending);
 
     // Like a failed send, an impossible port is not reported; truncating it would hit a stranger.
     if (RemotePort >= 0 && RemotePort <= 65535 && impl_->fd >= 0) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<std::uint16_t>(RemotePort));
-        to.sin_addr.s_addr = address;
-        (void)::sendto(impl_->fd, payload.data(), payload.size(), MSG_NOSIGNAL,
-                       reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        int err = 0;
+        (void)wsapi::SendTo(impl_->fd, payload.data(), payload.size(), address,
+                            wsapi::HostToNet16(static_cast<std::uint16_t>(RemotePort)), err);
         // The first send of a socket whose bind failed has bound it to a free port.
         if (!impl_->bound) {
             ReadLocalPort();
@@ -177,9 +154,7 @@ void TNMUDP::SendDatagram(const std::string& stream) {
 std::uint32_t TNMUDP::Resolve() {
     // inet_addr's reading, as the TCP connection has it: "127.1", "0x7f.0.0.1" and
     // "10.0.0.01" (octal) are addresses, never names to look up.
-    in_addr parsed{};
-    if (RemoteHost.find('\0') == std::string::npos && ::inet_aton(RemoteHost.c_str(), &parsed) != 0)
-        return parsed.s_addr;
+    if (std::uint32_t parsed = 0; wsapi::ParseDottedAddress(RemoteHost, parsed)) return parsed;
 
     std::uint32_t address = 0;
     if (LookUp(RemoteHost, address)) return address;
@@ -197,19 +172,14 @@ bool TNMUDP::LookUp(const std::string& host, std::uint32_t& address) {
     const std::weak_ptr<bool> alive = impl_->alive;
 
     auto lookup = std::make_shared<TLookup>();
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    lookup->readFd = fds[0];
-    lookup->writeFd = fds[1];
+    if (!wsapi::OpenWakePair(lookup->readFd, lookup->writeFd)) return false;
     loop.Watch(lookup->readFd, TEventLoop::Readable, [lookup](unsigned) {
-        char drain[16];
-        while (::read(lookup->readFd, drain, sizeof drain) > 0) {
-        }
+        wsapi::DrainWake(lookup->readFd);
         if (lookup->finished.load(std::memory_order_acquire)) lookup->done = true;
     });
     impl_->lookups.push_back(lookup);
 
-    // Unregisters the pipe on every way out, unless the component is gone (its destructor
+    // Unregisters the wake-up pair on every way out, unless the component is gone (its destructor
     // has done it then).
     struct TUnwatch {
         const std::weak_ptr<bool>& alive;
@@ -236,8 +206,7 @@ bool TNMUDP::LookUp(const std::string& host, std::uint32_t& address) {
             lookup->address = found;
             lookup->succeeded = ok;
             lookup->finished.store(true, std::memory_order_release);
-            const char wake = 1;
-            (void)!::write(lookup->writeFd, &wake, 1);
+            wsapi::Wake(lookup->writeFd);
         }).detach();
     } catch (const std::system_error&) {
         return false;  // no thread, no lookup: counts as a failed one
@@ -260,24 +229,22 @@ void TNMUDP::ReceiveDatagrams() {
     const std::uint64_t generation = impl_->generation;
     auto& buffer = impl_->buffer;
     for (int i = 0; i < kMaxDatagramsPerTurn; ++i) {
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        // MSG_TRUNC makes recvfrom return the datagram's real length while it still writes at
-        // most the buffer, so a longer datagram is recognised as cut.
-        const ssize_t n = ::recvfrom(impl_->fd, buffer.data(), buffer.size(), MSG_TRUNC,
-                                     reinterpret_cast<sockaddr*>(&from), &len);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+        std::uint32_t fromAddr = 0;
+        std::uint16_t fromPort = 0;
+        int err = 0;
+        const long n = wsapi::ReceiveFrom(impl_->fd, buffer.data(), buffer.size(), fromAddr, fromPort, err);
+        if (n < 0 && wsapi::IsRetryLater(err)) return;
         const bool failed = n < 0;
-        if (failed) from = sockaddr_in{};
+        if (failed) fromAddr = 0, fromPort = 0;
         // A cut datagram is not what the peer sent: it is reported as a failed receipt, as
         // Winsock does (WSAEMSGSIZE), instead of being parsed as if it were whole.
         impl_->lastCount = (failed || static_cast<std::size_t>(n) > buffer.size()) ? -1 : static_cast<int>(n);
 
         if (OnDataReceived) {
-            const auto* b = reinterpret_cast<const unsigned char*>(&from.sin_addr.s_addr);
+            const auto* b = reinterpret_cast<const unsigned char*>(&fromAddr);
             char ip[20];
             std::snprintf(ip, sizeof ip, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
-            OnDataReceived(*this, impl_->lastCount, ip, ntohs(from.sin_port));
+            OnDataReceived(*this, impl_->lastCount, ip, wsapi::NetToHost16(fromPort));
             // The handler may have rebound the socket (or, against the rules, destroyed us).
             if (alive.expired() || impl_->generation != generation) return;
         }
@@ -287,15 +254,11 @@ void TNMUDP::ReceiveDatagrams() {
 }
 
 int TNMUDP::ReceiveBufferSize() const {
-    int size = 0;
-    socklen_t len = sizeof size;
-    if (impl_->fd < 0 || ::getsockopt(impl_->fd, SOL_SOCKET, SO_RCVBUF, &size, &len) != 0) return 0;
-    return size;
+    return impl_->fd < 0 ? 0 : wsapi::ReceiveBufferSize(impl_->fd);
 }
 
 bool TNMUDP::DatagramWaiting() const {
-    char byte;
-    return impl_->fd >= 0 && ::recv(impl_->fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0;
+    return impl_->fd >= 0 && wsapi::DatagramWaiting(impl_->fd);
 }
 
 void TNMUDP::ReadDatagram(std::string& stream) const {
@@ -305,7 +268,7 @@ void TNMUDP::ReadDatagram(std::string& stream) const {
 
 void TNMUDP::RaiseSocketError(int code) {
     Report(kStatusCheckingError, kLevelCheckingError);
-    const std::string text = code == 0 ? std::string() : kUnknownError + std::to_string(WinSockErrorFromErrno(code));
+    const std::string text = code == 0 ? std::string() : kUnknownError + std::to_string(code);
     Report(kStatusErrorText + text, kLevelErrorText);
     throw UDPSockError(text);
 }

@@ -1,10 +1,9 @@
-// TEventLoop on poll(2).
+// TEventLoop on the platform's poll call (poll(2), WSAPoll).
 #include "net/PollEventLoop.h"
 
-#include <poll.h>
+#include "net/WSocketApi.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 void TPollEventLoop::Watch(int fd, unsigned mask, IoHandler handler) {
@@ -71,19 +70,19 @@ void TPollEventLoop::RunDueTimers() {
 void TPollEventLoop::RunOnce(std::chrono::milliseconds timeout) {
     RunPosted();
 
-    std::vector<pollfd> fds;
+    std::vector<wsapi::TPollFd> fds;
     std::vector<std::uint64_t> generations;
     fds.reserve(watches_.size());
     for (const auto& [fd, w] : watches_) {
         if (w.mask == 0) continue;
-        short events = 0;
-        if (w.mask & Readable) events |= POLLIN;
-        if (w.mask & Writable) events |= POLLOUT;
-        fds.push_back(pollfd{fd, events, 0});
+        unsigned events = 0;
+        if (w.mask & Readable) events |= wsapi::PollIn;
+        if (w.mask & Writable) events |= wsapi::PollOut;
+        fds.push_back(wsapi::TPollFd{fd, events, 0});
         generations.push_back(w.generation);
     }
     const int wait = posted_.empty() ? TimeoutUntilNextTimer(timeout) : 0;
-    const int n = ::poll(fds.data(), fds.size(), wait);
+    const int n = wsapi::Poll(fds.data(), fds.size(), wait);
     if (n > 0) {
         for (std::size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].revents == 0) continue;
@@ -92,8 +91,8 @@ void TPollEventLoop::RunOnce(std::chrono::milliseconds timeout) {
             if (it == watches_.end() || it->second.generation != generations[i]) continue;
             unsigned ready = 0;
             // Errors and hang-ups show as readiness so that the owner's read or write finds them.
-            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) ready |= Readable;
-            if (fds[i].revents & (POLLOUT | POLLERR)) ready |= Writable;
+            if (fds[i].revents & (wsapi::PollIn | wsapi::PollHup | wsapi::PollErr)) ready |= Readable;
+            if (fds[i].revents & (wsapi::PollOut | wsapi::PollErr)) ready |= Writable;
             ready &= it->second.mask;
             if (ready == 0) continue;
             IoHandler h = it->second.handler;  // the handler may unwatch its own fd

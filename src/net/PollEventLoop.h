@@ -1,4 +1,4 @@
-// TEventLoop on poll(2): serves the tests and the command-line tools.
+// TEventLoop on the platform's poll call: serves the tests and the command-line tools.
 #pragma once
 
 #include "net/EventLoop.h"

@@ -2,8 +2,6 @@
 #include "net/WSocket.h"
 #include "net/WSocketApi.h"
 
-#include <arpa/inet.h>
-
 #include <cstdio>
 
 namespace {
@@ -51,7 +49,7 @@ int WSocketResolveProto(const std::string& proto) {
 std::uint16_t WSocketResolvePort(const std::string& port, const std::string& proto) {
     if (port.empty() || port.size() >= 32) throw ESocketException("WSocketResolvePort: Invalid Port.");
     const std::string name = WSocketTrim(port);
-    if (!name.empty() && IsDigit(name[0])) return htons(static_cast<std::uint16_t>(LeadingNumber(name, 65536)));
+    if (!name.empty() && IsDigit(name[0])) return wsapi::HostToNet16(static_cast<std::uint16_t>(LeadingNumber(name, 65536)));
     std::uint16_t number = 0;
     if (const int err = wsapi::LookupService(name, WSocketTrim(proto), number); err != 0)
         throw ESocketException(Format("WSocketResolvePort: Cannot convert port '%s', Error #%d", name, err));
@@ -92,8 +90,8 @@ std::uint32_t WSocketResolveHost(const std::string& addr, const THostLookup& loo
         const std::string text = WSocketTrim(addr);
         // inet_addr keeps the platform's reading of leading zeros; its failure value is also
         // the broadcast address, which is valid.
-        const in_addr_t value = ::inet_addr(text.c_str());
-        if (value == INADDR_NONE && text != "255.255.255.255")
+        const std::uint32_t value = wsapi::InetAddr(text);
+        if (value == 0xFFFFFFFFu && text != "255.255.255.255")
             throw ESocketException("WSocketResolveHost: '" + addr + "' Invalid IP address.");
         return value;
     }

@@ -4,14 +4,11 @@
 #include "QueryOutput.h"
 #include "net/NMUDP.h"
 #include "net/PollEventLoop.h"
+#include "net/WSocketApi.h"
 #include "tracker/CorvaneCheck.h"
 #include "tracker/GameTypes.h"
 #include "tracker/GamesPage.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -36,20 +33,12 @@ private:
 // Replies carry the sender's dotted address, so a host name is turned into one up front: that
 // is the text the row will be found under.
 bool DottedAddress(const std::string& host, std::string& dotted) {
-    in_addr a{};
     if (host.find('\0') != std::string::npos) return false;
-    if (::inet_pton(AF_INET, host.c_str(), &a) != 1) {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_DGRAM;
-        addrinfo* result = nullptr;
-        if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || !result) return false;
-        a = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;
-        ::freeaddrinfo(result);
-    }
-    char text[INET_ADDRSTRLEN];
-    if (!::inet_ntop(AF_INET, &a, text, sizeof text)) return false;
-    dotted = text;
+    // getaddrinfo takes dotted addresses as they are, so one lookup serves both.
+    std::uint32_t addr = 0;
+    if (wsapi::LookupHost(host, addr) != 0) return false;
+    const auto* b = reinterpret_cast<const unsigned char*>(&addr);
+    dotted = std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." + std::to_string(b[3]);
     return true;
 }
 

@@ -1,4 +1,4 @@
-// The platform socket calls of the TCP connection; failures come back as Windows Sockets numbers.
+// The socket calls on POSIX; errno comes back as Windows Sockets numbers.
 #include "net/WSocketApi.h"
 
 #include "net/WSocketErrors.h"
@@ -6,12 +6,16 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
+#include <system_error>
 
 namespace wsapi {
 
@@ -128,6 +132,104 @@ int LookupHost(const std::string& name, std::uint32_t& addr) {
     }
     ::freeaddrinfo(list);
     return result;
+}
+
+std::uint16_t HostToNet16(std::uint16_t value) { return htons(value); }
+std::uint16_t NetToHost16(std::uint16_t value) { return ntohs(value); }
+std::uint32_t HostToNet32(std::uint32_t value) { return htonl(value); }
+
+bool ParseDottedAddress(const std::string& text, std::uint32_t& addr) {
+    in_addr parsed{};
+    if (text.find('\0') != std::string::npos || ::inet_aton(text.c_str(), &parsed) == 0) return false;
+    addr = parsed.s_addr;
+    return true;
+}
+
+std::uint32_t InetAddr(const std::string& text) { return ::inet_addr(text.c_str()); }
+
+long SendTo(int fd, const void* data, std::size_t count, std::uint32_t addr, std::uint16_t port, int& error) {
+    const sockaddr_in to = Ipv4(addr, port);
+    const ssize_t n = ::sendto(fd, data, count, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    error = n < 0 ? WinSockErrorFromErrno(errno) : 0;
+    return static_cast<long>(n);
+}
+
+long ReceiveFrom(int fd, void* buffer, std::size_t size, std::uint32_t& addr, std::uint16_t& port, int& error) {
+    sockaddr_in from{};
+    socklen_t len = sizeof from;
+    // MSG_TRUNC makes recvfrom return the datagram's real length while it still writes at
+    // most the buffer, so a longer datagram is recognised as cut.
+    const ssize_t n = ::recvfrom(fd, buffer, size, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &len);
+    error = n < 0 ? WinSockErrorFromErrno(errno) : 0;
+    addr = from.sin_addr.s_addr;
+    port = from.sin_port;
+    return static_cast<long>(n);
+}
+
+bool BindAnyAddress(int fd, std::uint16_t hostPort, std::string& reason) {
+    const sockaddr_in local = Ipv4(htonl(INADDR_ANY), htons(hostPort));
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) return true;
+    reason = std::generic_category().message(errno);
+    return false;
+}
+
+int LocalPort(int fd) {
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) != 0) return 0;
+    return ntohs(local.sin_port);
+}
+
+void RequestReceiveBuffer(int fd, int bytes) { (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes); }
+
+int ReceiveBufferSize(int fd) {
+    int size = 0;
+    socklen_t len = sizeof size;
+    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &len) != 0) return 0;
+    return size;
+}
+
+bool DatagramWaiting(int fd) {
+    char byte;
+    return ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0;
+}
+
+bool IsRetryLater(int error) { return error == WSAEWOULDBLOCK || error == 10004; }
+
+bool OpenWakePair(int& readFd, int& writeFd) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    readFd = fds[0];
+    writeFd = fds[1];
+    return true;
+}
+
+void Wake(int writeFd) {
+    const char wake = 1;
+    (void)!::write(writeFd, &wake, 1);
+}
+
+void DrainWake(int readFd) {
+    char drain[16];
+    while (::read(readFd, drain, sizeof drain) > 0) {
+    }
+}
+
+void CloseDescriptor(int fd) { ::close(fd); }
+
+int Poll(TPollFd* fds, std::size_t count, int timeoutMs) {
+    std::vector<pollfd> p(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        p[i].fd = fds[i].fd;
+        p[i].events = static_cast<short>(((fds[i].events & PollIn) ? POLLIN : 0) | ((fds[i].events & PollOut) ? POLLOUT : 0));
+    }
+    const int n = ::poll(p.data(), p.size(), timeoutMs);
+    for (std::size_t i = 0; i < count; ++i) {
+        const short r = n > 0 ? p[i].revents : 0;
+        fds[i].revents = ((r & POLLIN) ? PollIn : 0u) | ((r & POLLOUT) ? PollOut : 0u) | ((r & POLLERR) ? PollErr : 0u) |
+                         ((r & POLLHUP) ? PollHup : 0u);
+    }
+    return n;
 }
 
 }  // namespace wsapi

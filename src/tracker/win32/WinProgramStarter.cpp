@@ -1,0 +1,71 @@
+// TWinProgramStarter: CreateProcessW with the program's own path and a quoted argument list.
+#include "tracker/win32/WinProgramStarter.h"
+
+#include <windows.h>
+
+namespace {
+
+std::wstring Wide(const std::string& s) {
+    if (s.empty()) return {};
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
+}
+
+void AppendQuoted(std::wstring& line, const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        line += arg;
+        return;
+    }
+    line += L'"';
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes count only before a quote: there each one is doubled, and the quote escaped.
+        if (c == L'"') line.append(backslashes * 2 + 1, L'\\');
+        else line.append(backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');  // they come before the closing quote
+    line += L'"';
+}
+
+}  // namespace
+
+std::wstring WindowsCommandLine(const std::string& program, const std::vector<std::string>& arguments) {
+    std::wstring line;
+    AppendQuoted(line, Wide(program));
+    for (const std::string& a : arguments) {
+        line += L' ';
+        AppendQuoted(line, Wide(a));
+    }
+    return line;
+}
+
+TStartable TWinProgramStarter::CanStart(const std::string& program) {
+    if (program.empty()) return TStartable::Missing;
+    const DWORD attributes = ::GetFileAttributesW(Wide(program).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return TStartable::Missing;
+    return TStartable::Yes;
+}
+
+void TWinProgramStarter::Start(const std::string& program, const std::vector<std::string>& arguments,
+                               const std::string& workingDirectory) {
+    // The program's own path as the module name, so that nothing is searched for on PATH.
+    const std::wstring module = Wide(program);
+    std::wstring line = WindowsCommandLine(program, arguments);
+    const std::wstring folder = Wide(workingDirectory);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(module.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+        return;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
