@@ -79,6 +79,8 @@ TCorvaneGVMF::~TCorvaneGVMF() {
     TChatView::SetShowFormatting(nullptr);
     loop_.OnException = nullptr;
     if (auto* app = qobject_cast<TCorvaneApplication*>(QCoreApplication::instance())) app->OnException = nullptr;
+    // A window that goes without being closed still keeps a change the user made just before.
+    if (tsGames && !closed_) Guarded([this] { tsGames->SaveViewSettingsNow(); });
     // The views go before the lists they show, and no handler sees the half-gone window.
     QObject::disconnect(PageControl1, nullptr, this, nullptr);
     delete tsGames;

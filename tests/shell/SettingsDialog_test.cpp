@@ -54,7 +54,7 @@ TEST_F(SettingsDialogTest, OpensAsDesignedWithDisabledGamesGreyedAndApplyDisable
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
     EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(d.isModal());
-    ASSERT_EQ(d.PageControl1->count(), 5);
+    ASSERT_EQ(d.PageControl1->count(), 6);
     EXPECT_EQ(d.PageControl1->tabText(0), "General");
     EXPECT_EQ(d.PageControl1->tabText(1), "Games");
     EXPECT_EQ(d.PageControl1->tabText(2), "Notifications");
