@@ -218,7 +218,9 @@ std::string TGamesPageView::AddFavourite(int gameType, const std::string& addres
         return "The favourites are full (" + std::to_string(MaxFavourites) + "): remove some first.";
     for (auto* model : models_) model->Rearrange();
     page_.QueryServer(address, port);
+    // A server the user named is kept at once, not after the pause a view change waits for.
     Changed();
+    SaveViewSettingsNow();
     return {};
 }
 
@@ -253,6 +255,7 @@ std::string TGamesPageView::ImportFavourites(const QString& path, bool& error) {
     if (added > 0) {
         for (auto* model : models_) model->Rearrange();
         Changed();
+        SaveViewSettingsNow();
     }
     std::string report = std::to_string(added) + " servers added from " + name;
     if (known) report += ", " + std::to_string(known) + " kept already";
