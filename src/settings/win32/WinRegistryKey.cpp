@@ -1,33 +1,19 @@
 // The settings key in the Windows registry: texts are UTF-8 here and UTF-16 there.
 #include "settings/win32/WinRegistryKey.h"
 
+#include "settings/win32/WinText.h"
+
 #include <windows.h>
 
 #include <stdexcept>
 
 namespace {
 
-std::wstring Wide(const std::string& s) {
-    if (s.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-    return out;
-}
-
-std::string Utf8(const wchar_t* s, std::size_t count) {
-    if (count == 0) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, s, static_cast<int>(count), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, s, static_cast<int>(count), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 std::string SystemText(LONG code) {
     wchar_t* text = nullptr;
     const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out = n ? Utf8(text, n) : "error " + std::to_string(code);
+    std::string out = n ? Utf8Text(text, n) : "error " + std::to_string(code);
     if (text) ::LocalFree(text);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.')) out.pop_back();
     return out;
@@ -38,7 +24,7 @@ std::string StringData(const std::vector<BYTE>& data) {
     std::size_t chars = data.size() / sizeof(wchar_t);
     const auto* w = reinterpret_cast<const wchar_t*>(data.data());
     while (chars > 0 && w[chars - 1] == L'\0') --chars;
-    return Utf8(w, chars);
+    return Utf8Text(w, chars);
 }
 
 }  // namespace
@@ -69,7 +55,7 @@ TRegistryKey::TLoaded TWinRegistryKey::Load() {
             break;
         }
         TRegValue v;
-        v.Name = Utf8(name.data(), nameLen);
+        v.Name = Utf8Text(name.data(), nameLen);
         const std::vector<BYTE> bytes(data.begin(), data.begin() + dataLen);
         if (type == REG_SZ || type == REG_EXPAND_SZ) {
             v.Type = type == REG_SZ ? TRegDataType::String : TRegDataType::ExpandString;
@@ -93,9 +79,9 @@ void TWinRegistryKey::Save(const std::vector<TRegValue>& values) {
                                 KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr);
     if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemText(rc));
     for (const TRegValue& v : values) {
-        const std::wstring name = Wide(v.Name);
+        const std::wstring name = WideText(v.Name);
         if (v.Type == TRegDataType::String || v.Type == TRegDataType::ExpandString) {
-            const std::wstring text = Wide(v.Text);
+            const std::wstring text = WideText(v.Text);
             rc = ::RegSetValueExW(key, name.c_str(), 0, v.Type == TRegDataType::String ? REG_SZ : REG_EXPAND_SZ,
                                   reinterpret_cast<const BYTE*>(text.c_str()),
                                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));

@@ -1,17 +1,11 @@
 // TWinProgramStarter: CreateProcessW with the program's own path and a quoted argument list.
 #include "tracker/win32/WinProgramStarter.h"
 
+#include "settings/win32/WinText.h"
+
 #include <windows.h>
 
 namespace {
-
-std::wstring Wide(const std::string& s) {
-    if (s.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-    return out;
-}
 
 void AppendQuoted(std::wstring& line, const std::wstring& arg) {
     if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
@@ -39,17 +33,17 @@ void AppendQuoted(std::wstring& line, const std::wstring& arg) {
 
 std::wstring WindowsCommandLine(const std::string& program, const std::vector<std::string>& arguments) {
     std::wstring line;
-    AppendQuoted(line, Wide(program));
+    AppendQuoted(line, WideText(program));
     for (const std::string& a : arguments) {
         line += L' ';
-        AppendQuoted(line, Wide(a));
+        AppendQuoted(line, WideText(a));
     }
     return line;
 }
 
 TStartable TWinProgramStarter::CanStart(const std::string& program) {
     if (program.empty()) return TStartable::Missing;
-    const DWORD attributes = ::GetFileAttributesW(Wide(program).c_str());
+    const DWORD attributes = ::GetFileAttributesW(WideText(program).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return TStartable::Missing;
     return TStartable::Yes;
 }
@@ -57,9 +51,9 @@ TStartable TWinProgramStarter::CanStart(const std::string& program) {
 void TWinProgramStarter::Start(const std::string& program, const std::vector<std::string>& arguments,
                                const std::string& workingDirectory) {
     // The program's own path as the module name, so that nothing is searched for on PATH.
-    const std::wstring module = Wide(program);
+    const std::wstring module = WideText(program);
     std::wstring line = WindowsCommandLine(program, arguments);
-    const std::wstring folder = Wide(workingDirectory);
+    const std::wstring folder = WideText(workingDirectory);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
