@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lines per second the IRC client cuts, parses and dispatches: PRIVMSG to a lobby of 500 users.
 #include "chat/IRCCli.h"
 #include "net/PollEventLoop.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // status_raw_loop: the baseline of the end-to-end status benchmark. A bare sendto/recvfrom
 // loop over the servers named on standard input ("ADDRESS:PORT" lines), one query each, at
 // most 64 waiting for a reply: send up to that, then read what arrives. It ends when every

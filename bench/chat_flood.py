@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Chat flood benchmark: a bot floods the lobby of a private ngircd with messages while the
 program (offscreen) and weechat-headless, as a baseline IRC client, sit in the channel; prints
 the CPU seconds each spent on the flood and each one's peak memory.

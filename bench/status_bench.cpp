@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Status replies: parse cost, and matching 10,000 replies to 10,000 rows by index vs. by list walk.
 #include "net/NMUDP.h"
 #include "net/PollEventLoop.h"

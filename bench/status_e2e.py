@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """End-to-end status benchmark: N simulated game servers over the four game types, listed by
 the program's own tracker walk and status queries (corvanegv-query, the code the program
 runs), against a bare send/receive loop over the same servers (status_raw_loop).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One library per source folder; one test program per *_test.cpp file.
 
 # The platform back ends live in a posix/ or win32/ subfolder of a library; the build takes

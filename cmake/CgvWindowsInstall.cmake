@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Windows: the program beside its Qt DLLs (windeployqt) and an installer from CPack (NSIS, or
 # WiX when CGV_WIX is on). Configures with Qt 6 for MSVC or MinGW; not built on these machines.
 install(TARGETS corvanegv corvanegv-query RUNTIME DESTINATION .)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (posix thread model, for std::thread).
 # The tests run under wine through the emulator setting.
 set(CMAKE_SYSTEM_NAME Windows)

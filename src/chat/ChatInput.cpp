@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatInput: what the keys of the input line do and how a finished line goes to the server.
 #include "chat/ChatInput.h"
 

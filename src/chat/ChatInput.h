@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatInput: the input line's keys, the typed commands, the last line and the ping values.
 #pragma once
 

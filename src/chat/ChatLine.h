@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line classes of the chat views and the interface through which chat logic writes to a view.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatLog: safe file names, the log folder, and appending lines with bounded files and failures.
 #include "chat/ChatLog.h"
 

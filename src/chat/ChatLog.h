@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatLog: each conversation's lines appended to a text log, one file per conversation name.
 #pragma once
 

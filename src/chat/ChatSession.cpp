@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatSession: connect and disconnect, the status lines and the registration line.
 #include "chat/ChatSession.h"
 

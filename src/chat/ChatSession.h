@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatSession: the connect button and the chat client's session events.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TConversations: opening conversations, moving between tabs with their input text, the user-list
 // double-click and the "Close" entry of the tab strip.
 #include "chat/Conversations.h"

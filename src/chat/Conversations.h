@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TConversations: the conversation table, the chat tab strip, per-tab input text and the views they show.
 #pragma once
 

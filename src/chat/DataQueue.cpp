@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TDataQueue: line cutting of the received byte stream.
 #include "chat/DataQueue.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TDataQueue: received bytes not yet cut into lines, with a bound on line length.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Formatting codes: parsing into styled runs, the colour palette and readable contrast.
 #include "chat/Formatting.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Formatting codes in chat text (bold, colours, italics and the rest): runs of text with a style.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGameAnnouncements: recording, renaming, finding and ageing out lobby game announcements.
 #include "chat/GameAnnouncements.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGameAnnouncements: who announced a game in the lobby lately, for the mark in its user list.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the own nickname in a message.
 #include "chat/Highlight.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether a chat text names the user, the marks of tabs with lines unread, and the message notified.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Case folding of IRC names.
 #include "chat/IRCCaseMapping.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a network folds letter case in nicknames and channel names (the CASEMAPPING it announces).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIRCCli: properties, session start and stop, login, and the receive path.
 #include "chat/IRCCli.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIRCCli: the IRC client component: login, line cutting, parse, dispatch, channel registry.
 #pragma once
 

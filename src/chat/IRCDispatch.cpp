@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIRCCli: the client's own reactions to server lines and the registry updates they make.
 #include "chat/IRCCli.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Token cut, line parse and prefix split of the IRC client.
 #include "chat/IRCParse.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pure functions over the bytes of one IRC line: token cut, line parse, prefix split.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel and user registry and the events its changes raise.
 #include "chat/IRCRegistry.h"
 

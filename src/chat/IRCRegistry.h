@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel and user registry of the IRC client: TIRCChannels, TIRCChannel, TIRCUsers, TIRCUser.
 #pragma once
 

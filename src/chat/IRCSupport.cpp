@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the ISUPPORT tokens a server sends.
 #include "chat/IRCSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIRCSupport: what a server announces about itself in its 005 (ISUPPORT) replies.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Link detection and the rule of which links may be opened.
 #include "chat/Links.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Links in chat text: where a view marks them, which ones may be opened, and what a right-click copies.
 #pragma once
 

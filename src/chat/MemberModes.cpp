@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Member modes through the server's PREFIX.
 #include "chat/MemberModes.h"
 

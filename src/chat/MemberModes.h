@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The member modes of channel users (op, voice ...): names reply entries, MODE changes and
 // the one mark a list shows, all read through the server's PREFIX.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The values of the user's last /PING, kept for the reply line of the server's PONG.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TPrivateTalkLimit: the quietest seen private tab gives way first.
 #include "chat/PrivateTalkLimit.h"
 

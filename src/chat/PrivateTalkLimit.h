@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TPrivateTalkLimit: how many private conversations keep a tab open, and which one gives way.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reconnect decisions.
 #include "chat/ReconnectPolicy.h"
 

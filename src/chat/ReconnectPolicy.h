@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TReconnectPolicy: whether and when the chat connects again after its link dropped.
 #pragma once
 

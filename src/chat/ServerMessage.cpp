@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TServerMessages: the dispatch of server lines, the banners, topics, ping replies, messages,
 // the generic rule, the developer dump and the invitation.
 #include "chat/ServerMessage.h"

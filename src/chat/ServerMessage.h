@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TServerMessages: what the chat page does with each line the server sends, and with an invitation.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TServerMessages: the rows that change user lists (JOIN, PART, KICK, names reply, QUIT, MODE, NICK) and
 // the lobby marks of players gone to a game.
 #include "chat/ServerMessage.h"

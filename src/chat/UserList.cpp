@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TUserList: sorted insertion, removal, renaming and the case-blind find.
 #include "chat/UserList.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TUserList: a channel's user list, kept sorted, mirrored by a list widget.
 #pragma once
 

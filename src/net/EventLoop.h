@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event loop the core runs on: descriptor readiness, posted callbacks, timers.
 #pragma once
 

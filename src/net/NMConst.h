@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sizes, status texts and message texts of the datagram socket TNMUDP.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TNMUDP: IPv4 datagram socket, with name lookups on a helper thread.
 #include "net/NMUDP.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TNMUDP: the IPv4 datagram socket of the status queries, driven by the event loop.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TEventLoop on the platform's poll call: serves the tests and the command-line tools.
 #pragma once
 

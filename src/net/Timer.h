@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTimer: an interval timer with an enabled flag and a handler, on the event loop.
 #pragma once
 

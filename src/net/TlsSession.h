@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTlsSession: a TLS client over memory buffers; the TCP connection moves its ciphertext.
 #pragma once
 

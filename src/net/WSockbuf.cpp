@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TBuffer: one block of a connection's send queue.
 #include "net/WSockbuf.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TWSocket: properties, connecting, closing and error reporting.
 #include "net/WSocket.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TWSocket: the non-blocking TCP client connection, driven by the event loop, reporting through events.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform socket calls of the connection, the datagram socket and the poll loop; failures
 // come back as Windows Sockets numbers. One back end file per platform implements them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket error texts, by Windows Sockets number.
 #include "net/WSocketErrors.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Platform error codes translated to the Windows Sockets numbers the connection reports.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TWSocket: sending, receiving, and the notifications derived from the loop's readiness reports.
 #include "net/WSocket.h"
 

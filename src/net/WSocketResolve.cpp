@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning the connection's address, port and protocol texts into numbers.
 #include "net/WSocket.h"
 #include "net/WSocketApi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TWSocket: the TLS layer between the TCP connect and the session, and its encrypted reads.
 #include "net/WSocket.h"
 

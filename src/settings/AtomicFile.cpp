@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Atomic file replacement: temporary file, fsync, rename, fsync of the folder.
 #include "settings/AtomicFile.h"
 

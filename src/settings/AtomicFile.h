@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a file so that readers and crashes see the old or the new content, never a mix.
 #pragma once
 

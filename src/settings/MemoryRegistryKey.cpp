@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory back end of the settings key.
 #include "settings/MemoryRegistryKey.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory back end of the settings key, for tests and for runs that must not touch disk.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nickname filter, number texts and the system names.
 #include "settings/Names.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nickname filter, the number texts of default names, and the computer and login names.
 #pragma once
 

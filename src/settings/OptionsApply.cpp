@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog's Apply and OK rules and the executable chooser's first folder.
 #include "settings/OptionsApply.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog's Apply and OK, and where its executable chooser starts, apart from its widgets.
 #pragma once
 

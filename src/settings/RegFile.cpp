@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parsing and writing the registry-export text of the settings key.
 #include "settings/RegFile.h"
 

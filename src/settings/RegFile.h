@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry-export text that holds the settings key on disk: parsing and writing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings key's file back end: reading, setting broken files aside, atomic saving.
 #include "settings/RegFileKey.h"
 

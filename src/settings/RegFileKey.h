@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings key kept as a registry-export file under the user's configuration folder.
 #pragma once
 

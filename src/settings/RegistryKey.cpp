@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The typed key-value store: lookups, kinds, error texts and the commit at CloseKey.
 #include "settings/RegistryKey.h"
 

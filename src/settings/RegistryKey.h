@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The typed key-value store in front of the settings key: value kinds, the registry's error
 // texts, and writes that are buffered and committed once when the key is closed.
 #pragma once

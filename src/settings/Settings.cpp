@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and saving TSettings: the value table, the two orders, defaults and error semantics.
 #include "settings/Settings.h"
 

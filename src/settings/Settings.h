@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TSettings, the in-memory settings record, and its loading from and saving to the settings key.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAnchors: designed positions kept relative to the followed edges.
 #include "shell/Anchors.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAnchors: keeps child widgets at their designed distances to the edges they follow.
 #pragma once
 

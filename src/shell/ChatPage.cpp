@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatPage: the chat page's widgets kept in step with the chat logic, and user input passed to it.
 #include "shell/ChatPage.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatPage: binds the chat page's widgets (tab strip, views, user lists, input line, connect
 // button) to the chat logic and the chat client.
 #pragma once

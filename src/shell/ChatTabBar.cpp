@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatTabBar: bold labels for tabs with unread lines, sized so that the bold label fits.
 #include "shell/ChatTabBar.h"
 

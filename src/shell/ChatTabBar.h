@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatTabBar: the chat's tab strip, drawing the label of a tab with unread lines in bold.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatView: appending styled plain-text lines with links, staying at the newest line, link clicks.
 #include "shell/ChatView.h"
 

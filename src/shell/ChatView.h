@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatView: a read-only chat view that appends plain-text lines in a style and colour and marks links.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatViewBudget: counting every view's lines and capping the hidden ones over the limit.
 #include "shell/ChatViewBudget.h"
 

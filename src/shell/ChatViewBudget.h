@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatViewBudget: one limit on the lines that all chat views keep together.
 #pragma once
 

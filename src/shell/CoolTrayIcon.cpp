@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray icon component: registration, images, mouse events and the main window watch.
 #include "shell/CoolTrayIcon.h"
 

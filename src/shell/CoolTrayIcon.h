@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCoolTrayIcon: the notification-area icon on QSystemTrayIcon, its two images and minimize-to-tray.
 #pragma once
 

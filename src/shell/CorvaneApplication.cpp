@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCorvaneApplication: notify with a catch, and SIGTERM/SIGINT turned into a loop event.
 #include "shell/CorvaneApplication.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCorvaneApplication: the Qt application with a last catch for errors and a clean stop on signals.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGameListModel: a Qt table model over one game list as arranged by its TGameListView.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGamesPageView: builds the games page's controls at their designed places.
 #include "shell/GamesPageView.h"
 

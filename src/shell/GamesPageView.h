@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGamesPageView: the widgets of the games page: headings, the four game lists and buttons.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGuardedEventLoop: handlers wrapped in a catch that reports to OnException.
 #include "shell/GuardedEventLoop.h"
 

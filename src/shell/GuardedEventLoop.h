@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGuardedEventLoop: an event loop that hands every exception escaping a handler to one place.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing of the program's icons with QPainter, so no image files need to be shipped.
 #include "shell/Icons.h"
 

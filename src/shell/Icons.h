@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's pictures, drawn in code: the tray images, the game lists' mode icons, the window icon.
 #pragma once
 

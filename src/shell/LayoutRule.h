@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The layout rule of the game lists: headings and lists stacked in the games page's height.
 #pragma once
 

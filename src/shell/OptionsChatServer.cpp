@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatServerPage: the controls, their filling from the settings and the values they give.
 #include "shell/OptionsChatServer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChatServerPage: the settings dialog's page for the chat server, its TLS and trusted certificate.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TEventLoop on the Qt event loop.
 #include "shell/QtEventLoop.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TEventLoop on the Qt event loop, so the core runs unchanged inside the Qt application.
 #pragma once
 

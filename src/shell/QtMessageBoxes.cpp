@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TQtMessageBoxes: modal QMessageBox with the asked icon and buttons.
 #include "shell/QtMessageBoxes.h"
 

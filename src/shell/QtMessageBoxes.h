@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TQtMessageBoxes: the core's message boxes shown as QMessageBox, owned by a window.
 #pragma once
 

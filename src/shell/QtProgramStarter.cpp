@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TQtProgramStarter: QProcess::startDetached with the program's absolute path; no shell is involved.
 #include "shell/QtProgramStarter.h"
 

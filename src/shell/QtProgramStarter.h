@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TQtProgramStarter: starts games as detached processes with an argument list, through wine for Windows programs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound file lookup and the Qt Multimedia player.
 #include "shell/SoundPlayer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message sound: finding the file and playing it asynchronously with Qt Multimedia.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Carrying out the tray decisions with Qt.
 #include "shell/TrayActions.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RestoreOrHide and NotifyUserMessage carried out on the main window, the tray icon and the sound player.
 #pragma once
 

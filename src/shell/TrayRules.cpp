@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray icon's press and the user-message notification as pure decisions.
 #include "shell/TrayRules.h"
 

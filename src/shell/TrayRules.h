@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a press on the tray icon and an incoming chat message do, decided apart from the widgets.
 #pragma once
 

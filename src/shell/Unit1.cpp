@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCorvaneGVMF: builds the controls, runs the start-up steps and binds the handlers.
 #include "shell/Unit1.h"
 

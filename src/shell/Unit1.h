@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCorvaneGVMF: the main window: pages, menu, start-up order, layout rule, close and error handler.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog: its pages as designed, filling them, and the handlers of its controls.
 #include "shell/Unit2.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfrmOptions: the settings dialog with its four pages, bound to the Apply rules.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: fixed layout, links opened through the given opener.
 #include "shell/Unit3.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfrmAbout: the about box with the program's name, version and two links.
 #pragma once
 

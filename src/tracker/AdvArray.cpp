@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAdvancedArray: a table of text cells with fixed columns and growing rows.
 #include "tracker/AdvArray.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCorvaneCheck: the tracker client; walks the enabled game types, one TCP query each.
 #include "tracker/CorvaneCheck.h"
 

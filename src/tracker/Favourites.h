@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFavourites: the servers the user keeps at hand, per game type, and their settings text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFormingAlert: "tell me when a game is forming with at least N players", once per forming phase.
 #include "tracker/FormingAlert.h"
 

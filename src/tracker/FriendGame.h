@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Join my friend": the server a " went play to " line names, and its row in the enabled lists.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGameList: one game list, its rows in shown order and an index by server.
 #include "tracker/GameList.h"
 

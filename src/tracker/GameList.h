@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGameRow and TGameList: one game list, its rows in shown order and an index by server.
 #pragma once
 

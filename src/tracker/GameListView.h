@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGameListView: what one game list shows: sort order, filter, favourites, ping and ageing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state and host flag texts of a game row.
 #include "tracker/GameTypes.h"
 

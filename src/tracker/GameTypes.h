@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four game types, the game list columns, and the state and host flag texts of a row.
 #pragma once
 

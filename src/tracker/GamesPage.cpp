@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGamesPage: the games page logic: four game lists, arModTypes, status queries and replies.
 #include "tracker/GamesPage.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGamesRefresh: when the tracker is walked, and what the main window shows meanwhile.
 #include "tracker/GamesRefresh.h"
 

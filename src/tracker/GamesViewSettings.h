@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGamesViewSettings: how the user arranged the games page, kept as values of the settings key.
 #pragma once
 

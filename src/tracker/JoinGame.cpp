@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TJoinGame: the ten steps of a double-click on a game row, and their pure helpers.
 #include "tracker/JoinGame.h"
 

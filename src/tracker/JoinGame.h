@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TJoinGame: lvGamesDblClick, joining the selected server of a game list, and the texts it builds.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMessageBoxes: how the core asks the user something; the shell shows real boxes, tests record.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TProgramStarter: how the core starts a game: a program, its arguments and a folder, no shell.
 #pragma once
 

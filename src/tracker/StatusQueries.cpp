@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TStatusQueries: status queries sent paced, a bounded number in flight, and the retries of a
 // new server's first query.
 #include "tracker/StatusQueries.h"

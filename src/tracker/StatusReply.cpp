@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server status datagrams: the pure parse of a reply.
 #include "tracker/StatusReply.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the game tracker is: the per-game-type port and the --tracker option's value.
 #include "tracker/TrackerAddress.h"
 

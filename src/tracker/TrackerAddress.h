@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the game tracker is: one IPv4 address, one TCP port per game type from a base port.
 #pragma once
 

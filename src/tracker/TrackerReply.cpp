@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tracker's wire format: the request, the reply collected up to its end marker, the records.
 #include "tracker/TrackerReply.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A chat that holds up all evening, against a real ngircd: a taken nickname, a server that
 // goes away and comes back, a user who sends faster than the server allows.
 #include "FakeChatPage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input line without a server: word deletion, recall, and what happens offline.
 #include "chat/ChatInput.h"
 #include "chat/FakeChatPage.h"

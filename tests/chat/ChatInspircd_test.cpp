@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chat page against a real InspIRCd speaking a big network's dialect: a crowded lobby with
 // split names replies, members with several modes, rfc1459 case, a K-line, a restart.
 #include "FakeChatPage.h"

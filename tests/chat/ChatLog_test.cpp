@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chat logs: safe file names from server names, the folder, line format, bounded files and failures.
 #include "FakeChatPage.h"
 #include "chat/ChatLog.h"

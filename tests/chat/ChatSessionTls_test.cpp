@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A TLS chat whose server changes its certificate: the refusal in the server view, no retry,
 // and the trusted fingerprint that brings the session back.
 #include "FakeChatPage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connect button and the session events over a real loopback connection: status lines in
 // every view in row order, the registration line, user lists emptied, a failed start.
 #include "FakeChatPage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversation tabs: lines reaching the right view, tabs and input text moving together, the
 // user-list double-click, the "Close" rules and the user lists' order.
 #include "FakeChatPage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line queue: where lines end, what stays inside them, and the bound on line length.
 #include "chat/DataQueue.h"
 #include "support/TestSupport.h"

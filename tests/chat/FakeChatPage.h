@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A chat page without widgets: views, user lists, tab strip, input line and button that record.
 #pragma once
 

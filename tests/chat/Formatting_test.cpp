@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Formatting codes: what each does to the runs, the edge cases of colour codes, and readable colours.
 #include "chat/Formatting.h"
 

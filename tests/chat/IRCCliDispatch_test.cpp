@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client's parse and dispatch, driven without a socket: events, their order, the registry.
 #include "chat/IRCCli.h"
 #include "support/TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client against a real IRC server (ngircd): login, lobby, messages, nick changes, leaving.
 #include "chat/IRCCli.h"
 #include "chat/NgircdServer.h"

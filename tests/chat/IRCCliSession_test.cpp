@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client on a real socket against a scripted loopback server: login, session events,
 // the line queue between sessions, floods, bytes kept exact.
 #include "chat/IRCCli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client over TLS against ngircd's TLS port: trusted, refused and pinned certificates.
 #include "chat/IRCCli.h"
 #include "chat/NgircdServer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Token cut, line parse and prefix split.
 #include "chat/IRCParse.h"
 #include "support/TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What servers announce (ISUPPORT), how names fold, and member modes read through PREFIX.
 #include "chat/IRCCaseMapping.h"
 #include "chat/IRCSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Links in chat text: what is marked, what may be opened and what a right-click copies.
 #include "chat/Links.h"
 

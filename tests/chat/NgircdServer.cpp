@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TNgircdServer: writes a private ngircd configuration, runs ngircd and stops it again.
 #include "chat/NgircdServer.h"
 

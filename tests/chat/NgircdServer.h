@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TNgircdServer: a private ngircd on a free port of 127.0.0.1, started and stopped by tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When a dropped chat connects again: the pauses, a ban, the user's own ending.
 #include "chat/ReconnectPolicy.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chat page's server lines against a real IRC server (ngircd), with a second client as the
 // other player: talk, private talk, actions, a game announcement, operator modes, a ping reply,
 // an invitation, a nick change, leaving and quitting; the lobby mark of a player gone to a game.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Server lines on the chat page that a real server will not send on demand: topics, the join
 // marker alone, kicks, notices, errors, invitations, the developer dump and lines too short.
 #include "FakeChatPage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTestCertificates: runs openssl req / ca with a configuration written next to the files.
 #include "chat/TestCertificates.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTestCertificates: a test CA and server certificates made with the openssl command.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks tools/ircparse against the public IRC parser vectors (msg-split without message
 tags, userhost-split). Usage: check_irc_vectors.py IRCPARSE VECTOR_DIR
 

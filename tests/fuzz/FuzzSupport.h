@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared bits of the fuzz targets: input as bytes, cutting one input into receipts, checks.
 #pragma once
 

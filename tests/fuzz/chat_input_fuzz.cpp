@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input line: typed and pasted text, keys and caret places from a stranger's paste. The
 // word deletion and the UTF-8 cut keep to their promises, and the key handling never fails.
 #include "../chat/FakeChatPage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Formatting codes in a stranger's line: runs never empty, adjacent runs differ, no code left
 // in them, and every byte that is not a code kept in order.
 #include "FuzzSupport.h"

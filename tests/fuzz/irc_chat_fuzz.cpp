@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A hostile IRC server: its byte stream, cut into receipts, goes through the line queue, the
 // parser, the client's dispatch and registry, and the chat page logic (conversations, user
 // lists, tabs) without a socket. Nothing may crash, and what is held stays bounded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A hostile server's ISUPPORT tokens, names entries and MODE lines: whatever they hold, the
 // PREFIX pair stays matched and bounded, the token table bounded, and every mode read back
 // is one the server's PREFIX names.

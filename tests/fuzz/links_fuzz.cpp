@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Link finding in a stranger's line: spans in order inside the text, never holding a blank, a
 // control or a bidirectional control; an opened address carries none either.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: whatever parses is written back in a form that parses to the same content.
 #include "FuzzSupport.h"
 #include "settings/RegFile.h"

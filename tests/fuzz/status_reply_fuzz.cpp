@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A game server's status reply: any datagram parses to a reply within its bytes, or to nothing.
 #include "FuzzSupport.h"
 #include "tracker/StatusReply.h"

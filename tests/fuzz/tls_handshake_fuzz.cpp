@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A TLS server's bytes, cut into receipts: the client never takes them for a verified session,
 // and what it holds stays within what arrived.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tracker's reply stream: however it is cut into receipts, the collector finds the same
 // reply, stays within its cap, and the records give sane rows.
 #include "FuzzSupport.h"

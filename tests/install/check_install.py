@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Installs the build into a temporary DESTDIR and checks the tree a user or a package gets.
 Usage: check_install.py CMAKE BUILD_DIR [APP_ID]"""
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TNMUDP against real datagrams on 127.0.0.1: sending, resolving, receiving, binding, cleanup.
 #include "net/NMUDP.h"
 #include "support/TestLoop.h"

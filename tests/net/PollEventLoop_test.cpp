@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poll loop: readiness, posting order, timers and re-entrant processing.
 #include "net/PollEventLoop.h"
 #include "net/Timer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection's pure parts: error texts, errno translation, resolution, the send block.
 #include "net/WSockbuf.h"
 #include "net/WSocket.h"

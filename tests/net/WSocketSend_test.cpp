@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TCP connection's send queue: 1514-byte blocks, partial sends, send failures.
 #include "WSocketTestPeer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helpers for the TCP connection: a recorded TWSocket and the far end of its connection.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TLS on the TCP connection against peers no real server plays: garbage, a close half-way,
 // silence. The real handshakes are walked against ngircd in the chat tests.
 #include "WSocketTestPeer.h"

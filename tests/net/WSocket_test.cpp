@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TCP connection against real loopback peers: connecting, states and events, closing, errors.
 #include "WSocketTestPeer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nickname filter, the run's number sequence and the system-name length rule.
 #include "settings/Names.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog's Apply and OK over the in-memory key: step order, the nickname rules and
 // a failed save.
 #include "settings/MemoryRegistryKey.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file on disk: first start, atomic saves under faults, broken and unreadable files.
 #include "settings/RegFile.h"
 #include "settings/RegFileKey.h"

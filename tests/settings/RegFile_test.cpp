@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry-export text: exact output, escapes, the forms Windows writes, and broken files.
 #include "settings/RegFile.h"
 #include "support/TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A writer killed at random moments while it saves: the file always reads back whole, old or new.
 #include "settings/RegFileKey.h"
 #include "settings/Settings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and saving TSettings over the in-memory key: defaults, filters, order and failures.
 #include "settings/MemoryRegistryKey.h"
 #include "settings/Settings.h"

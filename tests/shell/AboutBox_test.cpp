@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: its texts and frame, the two links, and existing at most once.
 #include "shell/Unit3.h"
 #include "TrayTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chat page's widgets laid out as the main window lays them, on the Qt loop, for tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input line typed into, against a real ngircd with a second client listening in the lobby.
 #include "ChatPageFixture.h"
 

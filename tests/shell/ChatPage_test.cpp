@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chat page's widgets bound to the chat logic: the connect button through a real ngircd
 // session, tab clicks, the user-list double-click, the strip's "Close" and link clicks.
 #include "ChatPageFixture.h"

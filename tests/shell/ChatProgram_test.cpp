@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's chat as a process: login and registration lines, the lobby join after the
 // welcome, the PING answer, and "Quit" before it ends on SIGTERM.
 #include "settings/Names.h"

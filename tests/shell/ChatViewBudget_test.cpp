@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // All chat views together under one budget of lines, the shown view kept whole.
 #include "shell/ChatViewBudget.h"
 

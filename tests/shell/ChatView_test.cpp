@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chat view as a widget: line formats, literal text, links, clicks and the right-click copy.
 #include "shell/ChatView.h"
 

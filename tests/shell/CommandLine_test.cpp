@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The developer switch and the program's options.
 #include "shell/CommandLine.h"
 

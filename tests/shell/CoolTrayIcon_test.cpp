@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray icon component and the tray handlers on real widgets (offscreen, where no tray exists).
 #include "shell/CoolTrayIcon.h"
 #include "shell/Icons.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game list model as views see it: roles, and rows that come and go under a selection.
 #include "shell/GameListModel.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The games page as a user works it: heading clicks, Enter, the right-click menu, favourites,
 // the filter bar and its settings values, on the offscreen platform.
 #include "MainWindowFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawn icons: sizes, the message image's black square with cut corners, distinct mode icons.
 #include "shell/Icons.h"
 #include "TrayTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Joining a game from the window: the starter's wine rule with real processes, the question's
 // default button under Enter and Escape, and the whole double-click against the test world;
 // joining a friend from the lobby's " went play to " line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A main window on the offscreen platform with settings in memory and answers to its questions.
 #pragma once
 

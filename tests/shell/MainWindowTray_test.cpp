@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray, the message notification and the about box as the main window wires them.
 #include "MainWindowFixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the user meets it: start-up, pages, layout, caption, close, errors.
 #include "MainWindowFixture.h"
 

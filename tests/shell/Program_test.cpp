@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a process: headless start with a fresh configuration, a tracker walk, SIGTERM.
 #include "support/ChildProcess.h"
 #include "support/TestSupport.h"

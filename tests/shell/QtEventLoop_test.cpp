@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt event loop adapter: the same contract as the poll loop, on a Qt application.
 #include "shell/QtEventLoop.h"
 #include "net/Timer.h"

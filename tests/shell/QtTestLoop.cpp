@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket and protocol tests' loop in the Qt test program: the loop the program runs on.
 #include "shell/GuardedEventLoop.h"
 #include "shell/QtEventLoop.h"

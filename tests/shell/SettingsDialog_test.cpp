@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog on the main window: opening, greying, Apply on the games page, the
 // nickname through a real ngircd, OK and Cancel, and existing at most once.
 #include "MainWindowFixture.h"

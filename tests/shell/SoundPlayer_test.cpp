@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the message sound, the shipped default sound, and the player staying silent without a file.
 #include "shell/SoundPlayer.h"
 #include "TrayTestSupport.h"

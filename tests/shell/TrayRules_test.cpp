@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray press and the user-message notification for every combination of settings and window state.
 #include "shell/TrayRules.h"
 

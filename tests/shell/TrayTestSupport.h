@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A QApplication per test suite and waiting on a condition, for the tray and about-box tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Child processes for tests: spawning, line I/O over socket pairs, exit status with a deadline.
 #include "support/ChildProcess.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A child process for tests: spawn it, talk to it by lines, signal it, wait for its exit status.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child-process helper: exit statuses, the command protocol, environment and output file.
 #include "support/ChildProcess.h"
 #include "support/TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TInspircdServer, TAthemeServer, TIrcCrowd: configurations written into a temporary folder,
 // the servers run in the foreground as children of the test, bots on a thread of their own.
 #include "support/InspircdServer.h"

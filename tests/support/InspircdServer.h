@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TInspircdServer, TAthemeServer, TIrcCrowd: a private InspIRCd (with Atheme services for SASL)
 // on free ports of 127.0.0.1, and a crowd of bot clients to fill its channels.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The InspIRCd fixture speaks as the tests expect: a crowd fills a channel fast, the names come
 // split, the dialect is a big network's, Atheme links and logs an account in over SASL.
 #include "support/InspircdServer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket and protocol tests' loop in the programs without Qt: poll(2).
 #include "net/PollEventLoop.h"
 #include "support/TestLoop.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTestLoop: the event loop a socket or protocol test runs on, chosen by the test program.
 #pragma once
 

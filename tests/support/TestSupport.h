@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the tests: waiting on the loop with a deadline, readable bytes, temp folders.
 #pragma once
 

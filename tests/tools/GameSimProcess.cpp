@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Child-process handling for the game-server simulator in tests.
 #include "tools/GameSimProcess.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the game-server simulator as a child process for tests: start it, read its ports,
 // steer it through its standard input, stop it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game-server simulator, run as a process: reply bytes, malformed shapes, steering, exits.
 #include "support/TestSupport.h"
 #include "tools/GameSimProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Child-process handling for the tracker simulator in tests.
 #include "tools/TrackerSimProcess.h"
 

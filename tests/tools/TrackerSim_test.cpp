@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tracker simulator, run as a process: reply bytes per the wire table, failure modes, steering.
 #include "support/TestSupport.h"
 #include "tools/TrackerSimProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TAdvancedArray: growing rows, checked cell access reported by message box, case-blind search.
 #include "tracker/AdvArray.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tracker walks over real loopback connections to the tracker simulator.
 #include "TrackerWalkFixture.h"
 

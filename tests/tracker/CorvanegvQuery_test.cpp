@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvanegv-query end to end: the tool binary against the game-server simulator on 127.0.0.1.
 #include "support/TestSupport.h"
 #include "tools/GameSimProcess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a game list shows: sorting with a stable selection, filters, favourites through silence,
 // ageing steps and ping over real datagrams.
 #include "GamesPageFixture.h"

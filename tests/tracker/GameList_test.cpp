@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TGameList: shown order, constant-time lookup by server, row indices and row events.
 #include "tracker/GameList.h"
 

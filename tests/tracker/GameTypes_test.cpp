@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // State and host flags texts of a row, checked against the tables value by value.
 #include "tracker/GameTypes.h"
 

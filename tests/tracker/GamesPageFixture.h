@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A games page on a real datagram socket bound to an ephemeral port, with a loopback peer.
 #pragma once
 

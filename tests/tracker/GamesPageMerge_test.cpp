@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tracker results merged into arModTypes, status queries and sweeps, and swallowed send errors.
 #include "GamesPageFixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paced status queries: a burst of thousands of servers listed whole, sweeps over them losing
 // no row, the window and send order, and the retries of a new server's first query.
 #include "GamesPageFixture.h"

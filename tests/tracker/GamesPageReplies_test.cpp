@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Status replies over real datagrams: rows created, refreshed, decoded, aged out; bad input ignored.
 #include "GamesPageFixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refresh cycle: label, "Refresh" button and tmRefreshGames around tracker walks.
 #include "TrackerWalkFixture.h"
 #include "tracker/GamesRefresh.h"

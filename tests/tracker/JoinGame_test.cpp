@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Joining a game: the ten steps of a double-click through recorded boxes, a recording starter
 // and a recording chat, and the pure helpers they use.
 #include "TrackerTestSupport.h"

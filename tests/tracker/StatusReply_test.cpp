@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status reply parse: well-formed replies, and every malformed or cut shape ignored whole.
 #include "tracker/StatusReply.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helpers for the game tracker: recorded message boxes and a status reply encoder.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A tracker client on the test loop, walking the tracker simulator over loopback.
 #pragma once
 

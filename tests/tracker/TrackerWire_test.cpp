@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tracker's wire format: request bytes, records, the reply up to its end marker, the address option.
 #include "TrackerTestSupport.h"
 #include "support/TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for a game: writes its working folder and arguments, one a line, to started.txt
 // in its working folder.
 #include <direct.h>

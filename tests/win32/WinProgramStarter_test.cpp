@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting a game with CreateProcessW: its folder as working folder, the arguments unchanged.
 #include "support/TestSupport.h"
 #include "tracker/win32/WinProgramStarter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings key in the real registry under wine: round trip, wine's own reg tool, exports.
 #include "settings/RegFile.h"
 #include "settings/win32/WinRegistryKey.h"

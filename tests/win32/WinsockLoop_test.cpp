@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection and the datagram socket on Winsock: real loopback peers, one walk each.
 // windows.h renames SetPort to SetPortA; the library was built without that macro.
 #include <winsock2.h>

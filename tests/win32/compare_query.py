@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """corvanegv-query built for Windows (run under wine) against the Linux build, on the same
 simulated game servers on 127.0.0.1: both must print the same rows.
 Usage: compare_query.py WINE LINUX_QUERY WINDOWS_QUERY GAMESIM"""

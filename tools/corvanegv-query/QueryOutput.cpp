@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What corvanegv-query prints: the listed rows as an aligned table or as JSON.
 #include "QueryOutput.h"
 

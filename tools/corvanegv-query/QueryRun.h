@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run of corvanegv-query: ask the servers through the games page and print its rows.
 #pragma once
 

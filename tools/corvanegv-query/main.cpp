@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvanegv-query: asks game servers for their status and prints what the games page would list.
 #include "QueryOptions.h"
 #include "QueryRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings words of a simulated game server and its status reply, encoded from the wire table.
 #include "ServerConfig.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One simulated game server: its settings, their text form, and the status reply it sends.
 #pragma once
 

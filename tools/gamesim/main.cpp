@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvanegv-gamesim: many simulated game servers on 127.0.0.1, one UDP socket each, answering
 // status queries; steerable at run time through standard input.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvanegv-icons: renders the program's picture into a hicolor icon tree at build time, so
 // the installed icons are the very drawing the window and tray use.
 // Usage: corvanegv-icons OUTDIR NAME SIZE...   writes OUTDIR/SIZExSIZE/apps/NAME.png

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ircparse: cuts raw IRC bytes from standard input into lines as the client does and prints
 // each line's parse as one JSON object per line.
 #include "chat/DataQueue.h"

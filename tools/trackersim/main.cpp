@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvanegv-trackersim: a local game tracker for tests and the demo, one TCP port per game type.
 //
 // Written from the wire format on its own: it shares no code with the program, so that an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket calls on POSIX; errno comes back as Windows Sockets numbers.
 #include "net/WSocketApi.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one translation of errno and getaddrinfo codes into Windows Sockets numbers.
 #include "net/WSocketErrors.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTlsSession in a build without TLS: every handshake fails with the reason.
 #include "net/TlsSession.h"
 

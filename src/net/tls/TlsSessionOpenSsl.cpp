@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTlsSession with OpenSSL 3 over two memory BIOs: OpenSSL never touches the descriptor.
 #include "net/TlsSession.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket calls on Winsock 2; its error numbers are already the ones the connection reports.
 #include "net/WSocketApi.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computer's name and the process owner's login name on POSIX.
 #include "settings/Names.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computer's name and the user's name on Windows, as the original program asked for them.
 #include "settings/Names.h"
 

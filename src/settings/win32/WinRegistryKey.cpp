@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings key in the Windows registry: texts are UTF-8 here and UTF-16 there.
 #include "settings/win32/WinRegistryKey.h"
 

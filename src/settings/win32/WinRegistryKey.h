@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings key in the Windows registry itself, in the 32-bit view the original program used.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts between our UTF-8 and the UTF-16 of the Windows wide-character calls.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvanegv: the program entry: command line, application title, main window, run loop.
 #include "settings/RegFileKey.h"
 #include "shell/CommandLine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TWinProgramStarter: CreateProcessW with the program's own path and a quoted argument list.
 #include "tracker/win32/WinProgramStarter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TWinProgramStarter: starts games with CreateProcessW, no shell involved.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tests' loopback peers on Winsock.
 #include "support/TestSupport.h"
 
