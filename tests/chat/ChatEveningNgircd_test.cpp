@@ -170,6 +170,22 @@ TEST_F(ChatEvening, AServerThatGoesAndComesBackIsRejoinedInTheChannelsJoinedUnti
     EXPECT_FALSE(ann.Active());
 }
 
+TEST_F(ChatEvening, AKLineGivesOneConnectionAndALineSayingWhyAndNoSecondAttempt) {
+    session.Policy.First = std::chrono::milliseconds(100);
+    session.btnChatConnectionClick();
+    ASSERT_TRUE(Wait([&] { return Listed("#Lobby_20", "Ann"); })) << ServerText();
+    BobConnects();
+    bob.SendLine(std::string("OPER ") + TNgircdServer::OperName + " " + TNgircdServer::OperPassword);
+    bob.SendLine("KLINE Ann!*@* 3600 :Spamming the lobby");
+    ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Not reconnecting: ") == 1; })) << ServerText();
+    EXPECT_NE(ServerText().find("Spamming the lobby"), std::string::npos) << ServerText();
+    EXPECT_FALSE(session.Reconnecting());
+    EXPECT_EQ(page.Caption, "Connect");
+    // Many times the first pause: the policy answered "never", not "later".
+    testing_support::Drain(loop, 1500);
+    EXPECT_EQ(ServerLinesStarting("Connecting to "), 1) << ServerText();
+}
+
 TEST_F(ChatEvening, APastedBlockOfManyLinesIsSentOnlyWhenTheUserSaysYes) {
     BobConnects();
     bob.SendLine("JOIN #Lobby_20");

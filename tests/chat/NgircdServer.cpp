@@ -85,7 +85,8 @@ bool TNgircdServer::TryStart(const std::string& binary, const TOptions& options,
             << "PingTimeout = " << options.pingTimeout << "\n"
             << "[Options]\n"
             << "DNS = no\nIdent = no\nPAM = no\n"
-            << "IncludeDir = " << (dir_.Path() / "conf.d").string() << "\n";
+            << "IncludeDir = " << (dir_.Path() / "conf.d").string() << "\n"
+            << "[Operator]\nName = " << OperName << "\nPassword = " << OperPassword << "\n";
         if (tls)
             out << "[SSL]\nCertFile = " << options.tlsCertFile << "\nKeyFile = " << options.tlsKeyFile
                 << "\nPorts = " << tlsPort_ << "\n";

@@ -33,6 +33,9 @@ public:
     std::string TlsPortText() const { return std::to_string(tlsPort_); }
     // The server name it uses as prefix of its own lines.
     static constexpr const char* Name = "irc.test.local";
+    // An operator, for tests that ban a user.
+    static constexpr const char* OperName = "root";
+    static constexpr const char* OperPassword = "operpw";
     std::string Log() const;
 
     // Ends ngircd as a stopped server ends: its clients see their connections close.
