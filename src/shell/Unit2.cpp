@@ -21,11 +21,13 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QSortFilterProxyModel>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <algorithm>
@@ -163,19 +165,20 @@ void TfrmOptions::Guarded(const std::function<void()>& handler) { owner_.Guarded
 void TfrmOptions::BuildControls() {
     const auto onChange = [this] { Guarded([this] { EnableApplyButton(); }); };
 
+    const int pagesLeft = kPageListWidth + 4;
     btnOK = new QPushButton("OK", this);
-    btnOK->setGeometry(16, 363, 75, 25);
+    btnOK->setGeometry(pagesLeft + 16, 363, 75, 25);
     btnOK->setDefault(true);
     btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setGeometry(112, 363, 75, 25);
+    btnCancel->setGeometry(pagesLeft + 112, 363, 75, 25);
     btnApply = new QPushButton("Apply", this);
-    btnApply->setGeometry(312, 363, 75, 25);
+    btnApply->setGeometry(pagesLeft + 312, 363, 75, 25);
     connect(btnOK, &QPushButton::clicked, this, [this] { Guarded([this] { btnOKClick(); }); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { Guarded([this] { btnCancelClick(); }); });
     connect(btnApply, &QPushButton::clicked, this, [this] { Guarded([this] { btnApplyClick(); }); });
 
     PageControl1 = new QTabWidget(this);
-    PageControl1->setGeometry(1, 0, 401, 356);
+    PageControl1->setGeometry(pagesLeft + 1, 0, 401, 356);
 
     auto* general = new QWidget;
     PageControl1->addTab(general, "General");
@@ -274,10 +277,27 @@ void TfrmOptions::BuildControls() {
     ChatServer = new TChatServerPage(onChange);
     PageControl1->addTab(ChatServer, "Chat server");
 
+    BuildPageList();
+
     std::vector<QLineEdit*> edits{lbeNickname, lbeFullName, edSoundPathUserMessage, tsTracker->lbeTrackerAddress};
     for (const TGameControls& g : Games) edits.insert(edits.end(), {g.lbePath, g.lbeCmd});
     edits.insert(edits.end(), lbeShortcut.begin(), lbeShortcut.end());
     for (QLineEdit* e : edits) connect(e, &QLineEdit::textChanged, this, onChange);
+}
+
+void TfrmOptions::BuildPageList() {
+    // The tab strip stays the pages' owner; the list is only its face, as a strip of seven or
+    // more tabs scrolls and hides some of them.
+    PageControl1->tabBar()->hide();
+    lbPages = new QListWidget(this);
+    lbPages->setGeometry(4, 2, kPageListWidth, 354);
+    lbPages->setStyleSheet("QListWidget::item { padding: 3px 4px; }");
+    for (int i = 0; i < PageControl1->count(); ++i) lbPages->addItem(PageControl1->tabText(i));
+    lbPages->setCurrentRow(PageControl1->currentIndex());
+    connect(lbPages, &QListWidget::currentRowChanged, PageControl1, [this](int row) {
+        if (row >= 0) PageControl1->setCurrentIndex(row);
+    });
+    connect(PageControl1, &QTabWidget::currentChanged, lbPages, [this](int index) { lbPages->setCurrentRow(index); });
 }
 
 void TfrmOptions::FormCreate() {

@@ -18,6 +18,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QListWidget;
 class QTabWidget;
 class TChatServerPage;
 class TCorvaneGVMF;
@@ -36,7 +37,9 @@ using TChooseFile = std::function<std::optional<QString>(QWidget* parent, const 
 
 class TfrmOptions final : public QDialog {
 public:
-    static constexpr int kClientWidth = 402;
+    // The page list's column beside the designed dialog.
+    static constexpr int kPageListWidth = 118;
+    static constexpr int kClientWidth = 402 + kPageListWidth + 4;
     static constexpr int kClientHeight = 395;
 
     // Filled from the main window's settings; modeless, on top, destroyed when closed.
@@ -59,6 +62,8 @@ public:
     TChooseFile ChooseFile;
 
     QTabWidget* PageControl1 = nullptr;
+    // The pages by name, one a row: more pages than a tab strip shows at once.
+    QListWidget* lbPages = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
     QPushButton* btnApply = nullptr;
@@ -99,6 +104,7 @@ public:
 
 private:
     void BuildControls();
+    void BuildPageList();
     void FormCreate();
     void Guarded(const std::function<void()>& handler);
     // Runs Apply's or OK's rules with this dialog, the main window and the user as targets.

@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabBar>
+#include <QListWidget>
 #include <QTreeView>
 #include <QtTest/QTest>
 
@@ -51,7 +51,7 @@ TEST_F(SettingsDialogTest, OpensAsDesignedWithDisabledGamesGreyedAndApplyDisable
     TfrmOptions& d = Open();
 
     EXPECT_EQ(d.windowTitle(), "Settings");
-    EXPECT_EQ(d.size(), QSize(402, 395));
+    EXPECT_EQ(d.size(), QSize(TfrmOptions::kClientWidth, 395));
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
     EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(d.isModal());
@@ -62,6 +62,15 @@ TEST_F(SettingsDialogTest, OpensAsDesignedWithDisabledGamesGreyedAndApplyDisable
     EXPECT_EQ(d.PageControl1->tabText(3), "Shortcuts");
     EXPECT_EQ(d.PageControl1->tabText(4), "Tracker");
     EXPECT_EQ(d.PageControl1->tabText(5), "Chat server");
+    // Every page is reachable from the list beside them, none hidden behind scroll arrows.
+    ASSERT_EQ(d.lbPages->count(), d.PageControl1->count());
+    for (int i = 0; i < d.lbPages->count(); ++i) {
+        EXPECT_EQ(d.lbPages->item(i)->text(), d.PageControl1->tabText(i));
+        EXPECT_TRUE(d.lbPages->visualItemRect(d.lbPages->item(i)).bottom() < d.lbPages->viewport()->height());
+    }
+    d.lbPages->setCurrentRow(5);
+    EXPECT_EQ(d.PageControl1->currentWidget(), d.ChatServer);
+    d.lbPages->setCurrentRow(0);
     EXPECT_TRUE(d.btnOK->isDefault());
     EXPECT_EQ(d.Games[3].Box->title(), "Starfox");
     EXPECT_EQ(d.Games[3].Box->geometry(), QRect(200, 168, 185, 137));
@@ -85,8 +94,7 @@ TEST_F(SettingsDialogTest, OpensAsDesignedWithDisabledGamesGreyedAndApplyDisable
     for (const QLabel* l : d.findChildren<QLabel*>())
         EXPECT_GE(l->width(), l->sizeHint().width()) << l->text().toStdString();
     for (const QAbstractButton* b : d.findChildren<QAbstractButton*>()) {
-        // The tab strip's scroll arrows (six pages pass the strip's width).
-        if (!b->isVisibleTo(&d) || qobject_cast<const QTabBar*>(b->parentWidget())) continue;
+        if (!b->isVisibleTo(&d)) continue;
         // Push buttons keep their designed width, below the style's wish; their text must fit.
         const int needed = qobject_cast<const QPushButton*>(b) ? b->fontMetrics().horizontalAdvance(b->text()) + 6
                                                                : b->sizeHint().width();
