@@ -13,4 +13,14 @@ struct TDesktopSecrets {
     std::string Unavailable;  // empty when the desktop's store answers
 };
 
+// How long a call to the desktop's store may block the caller.
+struct TSecretServiceLimits {
+    int CallMs = 5000;     // each read, write or erase; and the probe as a whole
+    int UnlockMs = 30000;  // the probe's unlock prompt, shown only when the keyring is locked
+};
+
 TDesktopSecrets MakeDesktopSecretStore();
+TDesktopSecrets MakeDesktopSecretStore(const TSecretServiceLimits& limits);
+
+// The schema name of the items, for tools that look them up (attributes "account", "host").
+std::string SecretSchemaName();
