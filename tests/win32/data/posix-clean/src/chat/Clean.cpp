@@ -1,0 +1,3 @@
+// A core file without POSIX headers.
+#include <string>
+#include "net/WSocket.h"

@@ -1,0 +1,2 @@
+// Allowed: a POSIX back end.
+#include <sys/socket.h>
