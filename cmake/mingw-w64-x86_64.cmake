@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (posix thread model, for std::thread).
-# The tests run under wine through the emulator setting.
+# The tests run under wine through the emulator setting (cmake/wine-run).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -15,4 +15,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # Debian's wine64 package keeps its loader out of PATH.
 find_program(CGV_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CGV_WINE})
+# Through wine-run, so that wine's service processes never hold ctest's output pipe.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run ${CGV_WINE})

@@ -2,13 +2,11 @@
 // TChatLog: safe file names, the log folder, and appending lines with bounded files and failures.
 #include "chat/ChatLog.h"
 
+#include "settings/SystemFiles.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 std::string ChatLogFolder(const char* xdgDataHome, const char* home) {
     std::string base;
@@ -47,16 +45,15 @@ TChatLog::~TChatLog() {
 std::string TChatLog::Now() const {
     if (TimeStamp) return TimeStamp();
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = sysfiles::LocalTime(now);
     char text[32];
     std::strftime(text, sizeof text, "[%Y-%m-%d %H:%M:%S] ", &local);
     return text;
 }
 
 void TChatLog::Close(TOpenFile& file) {
-    if (file.Fd >= 0) ::close(file.Fd);
-    file.Fd = -1;
+    if (file.File != sysfiles::kNoHandle) sysfiles::CloseFile(file.File);
+    file.File = sysfiles::kNoHandle;
 }
 
 void TChatLog::Failed(const std::string& name) {
@@ -80,20 +77,16 @@ TChatLog::TOpenFile* TChatLog::Open(const std::string& name) {
     }
     if (folder_.empty()) return nullptr;
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder_, ec)) {
-        std::filesystem::create_directories(folder_, ec);
+    const std::filesystem::path folder = sysfiles::PathFromUtf8(folder_);
+    if (!std::filesystem::is_directory(folder, ec)) {
+        std::filesystem::create_directories(folder, ec);
         if (ec) return nullptr;
         // The logs hold private conversations.
-        ::chmod(folder_.c_str(), 0700);
+        sysfiles::KeepFolderPrivate(folder);
     }
-    const std::string path = folder_ + "/" + name + ".log";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
+    sysfiles::THandle handle = sysfiles::kNoHandle;
+    std::int64_t size = 0;
+    if (sysfiles::OpenForAppend(sysfiles::PathFromUtf8(folder_ + "/" + name + ".log"), handle, size) != 0) return nullptr;
     if (open_.size() >= MaxOpenFiles) {
         const auto oldest = std::min_element(open_.begin(), open_.end(), [](const TOpenFile& a, const TOpenFile& b) {
             return a.LastUse < b.LastUse;
@@ -101,13 +94,13 @@ TChatLog::TOpenFile* TChatLog::Open(const std::string& name) {
         Close(*oldest);
         open_.erase(oldest);
     }
-    open_.push_back({name, fd, static_cast<std::int64_t>(st.st_size), 0});
+    open_.push_back({name, handle, size, 0});
     return &open_.back();
 }
 
 void TChatLog::Write(const std::string& conversation, const std::string& text) noexcept {
     try {
-        const std::string name = SafeLogName(conversation);
+        const std::string name = sysfiles::FitFileName(SafeLogName(conversation));
         const std::string stamp = Now();
         std::string lines;
         std::size_t start = 0;
@@ -126,9 +119,9 @@ void TChatLog::Write(const std::string& conversation, const std::string& text) n
             Close(*file);
             open_.erase(open_.begin() + (file - open_.data()));
             const std::string path = folder_ + "/" + name + ".log";
-            std::error_code ec;
-            std::filesystem::rename(path, path + ".1", ec);
-            if (ec || !(file = Open(name))) {
+            // Replacing the older one; a plain rename fails on Windows when it exists.
+            const int moved = sysfiles::RenameOver(sysfiles::PathFromUtf8(path), sysfiles::PathFromUtf8(path + ".1"));
+            if (moved != 0 || !(file = Open(name))) {
                 Failed(name);
                 return;
             }
@@ -136,13 +129,12 @@ void TChatLog::Write(const std::string& conversation, const std::string& text) n
         file->LastUse = ++uses_;
         std::size_t done = 0;
         while (done < lines.size()) {
-            const ssize_t n = ::write(file->Fd, lines.data() + done, lines.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
+            std::size_t n = 0;
+            if (sysfiles::WriteSome(file->File, lines.data() + done, lines.size() - done, n) != 0) {
                 Failed(name);
                 return;
             }
-            done += static_cast<std::size_t>(n);
+            done += n;
         }
         file->Size += static_cast<std::int64_t>(done);
     } catch (...) {

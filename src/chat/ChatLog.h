@@ -2,6 +2,8 @@
 // TChatLog: each conversation's lines appended to a text log, one file per conversation name.
 #pragma once
 
+#include "settings/SystemFiles.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -44,7 +46,7 @@ public:
 private:
     struct TOpenFile {
         std::string Name;
-        int Fd = -1;
+        sysfiles::THandle File = sysfiles::kNoHandle;
         std::int64_t Size = 0;
         std::uint64_t LastUse = 0;
     };

@@ -36,6 +36,8 @@ std::uint16_t HostToNet16(std::uint16_t value);
 std::uint16_t NetToHost16(std::uint16_t value);
 std::uint32_t HostToNet32(std::uint32_t value);
 bool ParseDottedAddress(const std::string& text, std::uint32_t& addr);
+// Whether text is an IPv4 or IPv6 address in inet_pton's strict form (no host name).
+bool IsAddressLiteral(const std::string& text);
 // inet_addr's reading; INADDR_NONE (all ones) when text is none.
 std::uint32_t InetAddr(const std::string& text);
 

@@ -1,27 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Atomic file replacement: temporary file, fsync, rename, fsync of the folder.
+// Atomic file replacement: temporary file, flush to disk, rename over, flush of the folder.
 #include "settings/AtomicFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
+#include <chrono>
 #include <stdexcept>
 #include <string>
 
-TFileOps::TFileOps()
-    : Write([](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }),
-      Fsync([](int fd) { return ::fsync(fd); }),
-      Rename([](const char* from, const char* to) { return ::rename(from, to); }) {}
+TFileOps::TFileOps() : Write(sysfiles::WriteSome), Flush(sysfiles::FlushToDisk), Replace(sysfiles::RenameOver) {}
 
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, int err) {
-    throw std::runtime_error(what + ": " + std::strerror(err));
+    throw std::runtime_error(what + ": " + sysfiles::ErrorText(err));
 }
 
 std::filesystem::path FollowLinks(std::filesystem::path path) {
@@ -39,22 +29,24 @@ void CreateFolders(const std::filesystem::path& dir) {
     if (dir.empty()) return;
     std::error_code ec;
     if (std::filesystem::is_directory(dir, ec)) return;
-    CreateFolders(dir.parent_path());
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) Fail("create folder " + dir.string(), errno);
+    // A root ("C:\", "/") is its own parent.
+    if (dir.parent_path() != dir) CreateFolders(dir.parent_path());
+    if (const int err = sysfiles::MakePrivateFolder(dir)) Fail("create folder " + dir.string(), err);
 }
 
 // Temporary files of writers that were killed half-way would otherwise pile up beside the
 // file for ever. One older than a minute belongs to no living writer: a save takes milliseconds.
 void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::string& prefix) {
-    constexpr std::size_t kSuffix = 6;  // mkostemp's XXXXXX
-    const time_t limit = ::time(nullptr) - 60;
+    constexpr std::size_t kSuffix = 6;  // the XXXXXX of the temporary's name
+    const auto limit = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
     std::error_code ec;
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() != prefix.size() + kSuffix || name.compare(0, prefix.size(), prefix) != 0) continue;
-        struct stat st {};
-        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < limit)
-            ::unlink(it->path().c_str());
+        std::error_code old;
+        if (std::filesystem::is_regular_file(it->symlink_status(old)) && std::filesystem::last_write_time(it->path(), old) < limit &&
+            !old)
+            std::filesystem::remove(it->path(), old);
     }
 }
 
@@ -67,41 +59,33 @@ void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view b
     CreateFolders(dir);
     RemoveStaleTemporaries(dir, target.filename().string() + ".tmp-");
 
-    std::string temp = target.string() + ".tmp-XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) Fail("create temporary file in " + dir.string(), errno);
+    std::filesystem::path temp;
+    sysfiles::THandle file = sysfiles::kNoHandle;
+    if (const int err = sysfiles::CreateTemporaryBeside(target, temp, file))
+        Fail("create temporary file in " + dir.string(), err);
 
     auto abandon = [&](const std::string& what, int err) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
+        if (file != sysfiles::kNoHandle) sysfiles::CloseFile(file);
+        std::error_code ec;
+        std::filesystem::remove(temp, ec);
         Fail(what, err);
     };
-
-    // Keep the permissions a person gave the old file; a new one stays private (0600).
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) (void)::fchmod(fd, st.st_mode & 07777);
 
     const char* p = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
-        ssize_t n = ops.Write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) abandon("write " + temp, errno);
-        if (n == 0) abandon("write " + temp, EIO);
+        std::size_t n = 0;
+        if (const int err = ops.Write(file, p, left, n)) abandon("write " + temp.string(), err);
         p += n;
-        left -= static_cast<std::size_t>(n);
+        left -= n;
     }
-    if (ops.Fsync(fd) != 0) abandon("flush " + temp, errno);
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) abandon("close " + temp, errno);
-    if (ops.Rename(temp.c_str(), target.c_str()) != 0) abandon("rename " + temp, errno);
+    if (const int err = ops.Flush(file)) abandon("flush " + temp.string(), err);
+    const int closed = sysfiles::CloseFile(file);
+    file = sysfiles::kNoHandle;
+    if (closed != 0) abandon("close " + temp.string(), closed);
+    if (const int err = ops.Replace(temp, target)) abandon("rename " + temp.string(), err);
 
     // Makes the rename itself durable. The new file is already in place when this fails, so
     // reporting the save as failed would be the false statement; it is not checked.
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)ops.Fsync(dfd);
-        ::close(dfd);
-    }
+    sysfiles::FlushFolder(dir);
 }

@@ -2,19 +2,19 @@
 // Replacing a file so that readers and crashes see the old or the new content, never a mix.
 #pragma once
 
-#include <sys/types.h>
+#include "settings/SystemFiles.h"
 
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string_view>
 
-// The system calls the replacement makes that can fail half-way; tests swap them to make a
-// write stop in the middle or the disk refuse the flush.
+// The calls the replacement makes that can fail half-way; tests swap them to make a write stop
+// in the middle or the disk refuse the flush. Each returns 0 or the platform's error number.
 struct TFileOps {
-    std::function<ssize_t(int fd, const void* data, std::size_t size)> Write;
-    std::function<int(int fd)> Fsync;
-    std::function<int(const char* from, const char* to)> Rename;
+    std::function<int(sysfiles::THandle file, const void* data, std::size_t size, std::size_t& written)> Write;
+    std::function<int(sysfiles::THandle file)> Flush;
+    std::function<int(const std::filesystem::path& from, const std::filesystem::path& to)> Replace;
 
     TFileOps();  // the real calls
 };

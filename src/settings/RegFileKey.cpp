@@ -3,15 +3,9 @@
 #include "settings/RegFileKey.h"
 
 #include "settings/RegFile.h"
+#include "settings/SystemFiles.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 namespace {
@@ -20,42 +14,36 @@ enum class TReadStatus { Ok, Missing, TooLarge, Failed };
 
 TReadStatus ReadFileBounded(const std::filesystem::path& path, std::size_t limit, std::string& bytes,
                             std::string& cause) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return TReadStatus::Missing;
-        cause = "open " + path.string() + ": " + std::strerror(errno);
-        return TReadStatus::Failed;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        cause = path.string() + " is not a regular file";
-        ::close(fd);
+    sysfiles::THandle file = sysfiles::kNoHandle;
+    bool missing = false;
+    if (const int err = sysfiles::OpenForReading(path, file, missing)) {
+        if (missing) return TReadStatus::Missing;
+        cause = "open " + path.string() + ": " + sysfiles::ErrorText(err);
         return TReadStatus::Failed;
     }
     char buf[16384];
+    TReadStatus status = TReadStatus::Ok;
     while (true) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            cause = "read " + path.string() + ": " + std::strerror(errno);
-            ::close(fd);
-            return TReadStatus::Failed;
+        std::size_t n = 0;
+        if (const int err = sysfiles::ReadSome(file, buf, sizeof buf, n)) {
+            cause = "read " + path.string() + ": " + sysfiles::ErrorText(err);
+            status = TReadStatus::Failed;
+            break;
         }
         if (n == 0) break;
-        bytes.append(buf, static_cast<std::size_t>(n));
+        bytes.append(buf, n);
         if (bytes.size() > limit) {
-            ::close(fd);
-            return TReadStatus::TooLarge;
+            status = TReadStatus::TooLarge;
+            break;
         }
     }
-    ::close(fd);
-    return TReadStatus::Ok;
+    sysfiles::CloseFile(file);
+    return status;
 }
 
 std::string BackupName(const std::filesystem::path& path) {
     std::time_t now = std::time(nullptr);
-    std::tm local {};
-    ::localtime_r(&now, &local);
+    const std::tm local = sysfiles::LocalTime(now);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     const std::string base = path.string() + ".broken-" + stamp;
@@ -108,10 +96,10 @@ TRegistryKey::TLoaded TRegFileKey::Load() {
 
     const std::string where = parsed.ErrorLine > 0 ? "line " + std::to_string(parsed.ErrorLine) + ": " : "";
     const std::string backup = BackupName(path_);
-    if (ops_.Rename(path_.c_str(), backup.c_str()) != 0) {
+    if (const int err = ops_.Replace(path_, backup)) {
         loaded.Readable = false;
         loaded.Cause = "settings file " + path_.string() + " is broken (" + where + parsed.Error +
-                       ") and could not be kept aside: " + std::strerror(errno);
+                       ") and could not be kept aside: " + sysfiles::ErrorText(err);
         return loaded;
     }
     loaded.Notices.push_back("Settings file '" + path_.string() + "' could not be read (" + where + parsed.Error +
@@ -138,8 +126,6 @@ std::filesystem::path SettingsFilePathFor(const char* xdgConfigHome, const char*
 
 std::filesystem::path SettingsFilePath() {
     const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-        if (const passwd* pw = ::getpwuid(::geteuid())) home = pw->pw_dir;
-    }
-    return SettingsFilePathFor(std::getenv("XDG_CONFIG_HOME"), home);
+    const std::string account = home && *home ? std::string() : sysfiles::AccountHomeFolder();
+    return SettingsFilePathFor(std::getenv("XDG_CONFIG_HOME"), home && *home ? home : account.c_str());
 }

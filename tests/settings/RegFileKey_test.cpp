@@ -3,6 +3,7 @@
 #include "settings/RegFile.h"
 #include "settings/RegFileKey.h"
 #include "settings/Settings.h"
+#include "settings/SettingsPlace.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -103,9 +104,10 @@ TEST(SettingsFile, FirstStartCreatesThePrivateFolderAndFileWithEveryDefault) {
     // The next start reads the same record and leaves the file alone.
     int writes = 0;
     TFileOps counting;
-    counting.Write = [&](int, const void*, std::size_t n) {
+    counting.Write = [&](sysfiles::THandle, const void*, std::size_t n, std::size_t& written) {
         ++writes;
-        return static_cast<ssize_t>(n);
+        written = n;
+        return 0;
     };
     EXPECT_EQ(LoadFrom(dir.File, nullptr, counting), first);
     EXPECT_EQ(writes, 0);
@@ -122,28 +124,25 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNamesTheFirstValue) {
     const TFault faults[] = {
         {"disk full half-way",
          [](TFileOps& ops, int& calls) {
-             ops.Write = [&calls](int fd, const void* data, std::size_t n) -> ssize_t {
-                 if (++calls == 1) return ::write(fd, data, n / 2);
-                 errno = ENOSPC;
-                 return -1;
+             ops.Write = [&calls](sysfiles::THandle file, const void* data, std::size_t n, std::size_t& written) {
+                 if (++calls == 1) return sysfiles::WriteSome(file, data, n / 2, written);
+                 return ENOSPC;
              };
          },
          "No space left on device"},
         {"flush refused",
          [](TFileOps& ops, int& calls) {
-             ops.Fsync = [&calls](int) {
+             ops.Flush = [&calls](sysfiles::THandle) {
                  ++calls;
-                 errno = EIO;
-                 return -1;
+                 return EIO;
              };
          },
          "Input/output error"},
         {"rename refused",
          [](TFileOps& ops, int& calls) {
-             ops.Rename = [&calls](const char*, const char*) {
+             ops.Replace = [&calls](const fs::path&, const fs::path&) {
                  ++calls;
-                 errno = EXDEV;
-                 return -1;
+                 return EXDEV;
              };
          },
          "Invalid cross-device link"},
@@ -218,10 +217,7 @@ TEST(SettingsFile, ABrokenFileThatCannotBeKeptAsideIsNeverOverwritten) {
     TDir dir;
     WriteAll(dir.File, "garbage");
     TFileOps ops;
-    ops.Rename = [](const char*, const char*) {
-        errno = EACCES;
-        return -1;
-    };
+    ops.Replace = [](const fs::path&, const fs::path&) { return EACCES; };
     std::vector<std::string> problems;
     try {
         LoadFrom(dir.File, &problems, ops);
@@ -307,4 +303,29 @@ TEST(SettingsFile, PathFollowsTheConfigurationFolderRules) {
     TSettings settings;
     TRandomGenerator random;
     EXPECT_THROW(LoadSettings(key, settings, kNames, random), ERegistryException);
+}
+
+// The entry's choice on Linux: the file under the configuration folder, or in a folder given.
+TEST(SettingsFile, TheProgramKeepsItsSettingsInTheConfigurationFolderOrAFolderGiven) {
+    TDir dir;
+    const char* before = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = before ? before : "";
+    ::setenv("XDG_CONFIG_HOME", (dir.Temp.Path() / "config").c_str(), 1);
+    TSettingsPlace own = OpenSettingsPlace("");
+    before ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    ASSERT_TRUE(own.Key);
+    EXPECT_EQ(own.Where, dir.File.string());
+    EXPECT_FALSE(own.Existed);  // first start: the welcome is shown
+    TSettings settings;
+    TRandomGenerator random;
+    LoadSettings(*own.Key, settings, kNames, random);
+    EXPECT_EQ(ReadAll(dir.File), kFreshText);
+
+    const fs::path given = dir.Temp.Path() / "elsewhere";
+    TSettingsPlace there = OpenSettingsPlace(given.string());
+    EXPECT_EQ(there.Where, (given / "settings.reg").string());
+    EXPECT_FALSE(there.Existed);
+    ASSERT_TRUE(there.Key);
+    LoadSettings(*there.Key, settings, kNames, random);
+    EXPECT_TRUE(OpenSettingsPlace(given.string()).Existed);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings key in the real registry under wine: round trip, wine's own reg tool, exports.
 #include "settings/RegFile.h"
+#include "settings/Settings.h"
+#include "settings/SettingsPlace.h"
 #include "settings/win32/WinRegistryKey.h"
 #include "support/TestSupport.h"
 
@@ -157,4 +159,41 @@ TEST_F(WinRegistryKey, AnExportMovesBetweenTheRegistryAndTheFileFormat) {
     EXPECT_EQ(key.ReadString("Nickname"), "Wingman");
     EXPECT_TRUE(key.ReadBool("ShowTray"));
     key.CloseKey();
+}
+
+// The entry's choice on Windows: the registry key unless a folder is given, then the file.
+TEST_F(WinRegistryKey, TheProgramKeepsItsSettingsInTheKeyOrInAFolderGiven) {
+    const TSystemNames names = {"host-1", "pilot"};
+    TRandomGenerator random;
+    TSettingsPlace own = OpenSettingsPlace("");
+    ASSERT_TRUE(own.Key);
+    EXPECT_NE(own.Where.find("HKEY_LOCAL_MACHINE\\Software\\Volition\\FreeSpace2\\CorvaneGV"), std::string::npos) << own.Where;
+    EXPECT_FALSE(own.Existed);  // first start: the welcome is shown
+    TSettings first;
+    LoadSettings(*own.Key, first, names, random);
+    EXPECT_TRUE(OpenSettingsPlace("").Existed);
+    const std::string query = RunTool(std::wstring(L"reg query ") + kView64 + L" /v Nickname", temp.Path() / "q.txt");
+    EXPECT_NE(query.find(first.Nickname), std::string::npos) << query;
+
+    const std::filesystem::path folder = temp.Path() / "portable";
+    TSettingsPlace given = OpenSettingsPlace(folder.string());
+    ASSERT_TRUE(given.Key);
+    EXPECT_EQ(given.Where, (folder / "settings.reg").string());
+    EXPECT_FALSE(given.Existed);
+    TSettings fromFile;
+    LoadSettings(*given.Key, fromFile, names, random);
+    EXPECT_TRUE(OpenSettingsPlace(folder.string()).Existed);
+    std::stringstream text;
+    text << std::ifstream(folder / "settings.reg", std::ios::binary).rdbuf();  // closed at once: an open file blocks the next save on Windows
+    EXPECT_EQ(text.str().rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << testing_support::Escaped(text.str());
+
+    // A change saved in one place does not leak into the other.
+    TSettings changed = fromFile;
+    changed.Nickname = "Portable";
+    SaveSettings(*given.Key, fromFile, changed);
+    TSettings reread;
+    LoadSettings(*OpenSettingsPlace("").Key, reread, names, random);
+    EXPECT_EQ(reread.Nickname, first.Nickname);
+    LoadSettings(*OpenSettingsPlace(folder.string()).Key, reread, names, random);
+    EXPECT_EQ(reread.Nickname, "Portable");
 }

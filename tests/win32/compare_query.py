@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """corvanegv-query built for Windows (run under wine) against the Linux build, on the same
 simulated game servers on 127.0.0.1: both must print the same rows.
-Usage: compare_query.py WINE LINUX_QUERY WINDOWS_QUERY GAMESIM"""
+Usage: compare_query.py LINUX_QUERY WINDOWS_QUERY GAMESIM WINE...  (WINE: the command that runs it)"""
 import subprocess
 import sys
 
@@ -21,7 +21,8 @@ def rows(output):
 
 
 def main():
-    wine, linux_query, windows_query, gamesim = sys.argv[1:5]
+    linux_query, windows_query, gamesim = sys.argv[1:4]
+    wine = sys.argv[4:]
     args = [gamesim, "--exit-on-eof"]
     for s in SERVERS:
         args += ["--server", s]
@@ -40,7 +41,7 @@ def main():
         for s in servers:
             query += ["--server", s]
         linux = subprocess.run([linux_query] + query, capture_output=True, timeout=60)
-        windows = subprocess.run([wine, windows_query] + query, capture_output=True, timeout=120)
+        windows = subprocess.run(wine + [windows_query] + query, capture_output=True, timeout=120)
     finally:
         sim.stdin.close()
         sim.wait(timeout=10)

@@ -146,6 +146,11 @@ bool ParseDottedAddress(const std::string& text, std::uint32_t& addr) {
     return true;
 }
 
+bool IsAddressLiteral(const std::string& text) {
+    unsigned char buf[16];
+    return ::inet_pton(AF_INET, text.c_str(), buf) == 1 || ::inet_pton(AF_INET6, text.c_str(), buf) == 1;
+}
+
 std::uint32_t InetAddr(const std::string& text) { return ::inet_addr(text.c_str()); }
 
 long SendTo(int fd, const void* data, std::size_t count, std::uint32_t addr, std::uint16_t port, int& error) {

@@ -2,21 +2,18 @@
 // TTlsSession with OpenSSL 3 over two memory BIOs: OpenSSL never touches the descriptor.
 #include "net/TlsSession.h"
 
+#include "net/WSocketApi.h"
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-
-#include <arpa/inet.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-bool IsAddress(const std::string& name) {
-    unsigned char buf[16];
-    return inet_pton(AF_INET, name.c_str(), buf) == 1 || inet_pton(AF_INET6, name.c_str(), buf) == 1;
-}
+bool IsAddress(const std::string& name) { return wsapi::IsAddressLiteral(name); }
 
 std::string Fingerprint(X509* cert) {
     unsigned char md[EVP_MAX_MD_SIZE];

@@ -2,6 +2,7 @@
 // The settings key in the Windows registry: texts are UTF-8 here and UTF-16 there.
 #include "settings/win32/WinRegistryKey.h"
 
+#include "settings/SystemFiles.h"
 #include "settings/win32/WinText.h"
 
 #include <windows.h>
@@ -10,15 +11,7 @@
 
 namespace {
 
-std::string SystemText(LONG code) {
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out = n ? Utf8Text(text, n) : "error " + std::to_string(code);
-    if (text) ::LocalFree(text);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.')) out.pop_back();
-    return out;
-}
+std::string SystemText(LONG code) { return sysfiles::ErrorText(static_cast<int>(code)); }
 
 // A string value's data without the terminating zeros the registry may or may not hold.
 std::string StringData(const std::vector<BYTE>& data) {
@@ -29,6 +22,14 @@ std::string StringData(const std::vector<BYTE>& data) {
 }
 
 }  // namespace
+
+bool TWinRegistryKey::Exists() const {
+    HKEY key = nullptr;
+    // Any answer but "not found" means something is there, readable or not.
+    const LONG opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey_.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key);
+    if (opened == ERROR_SUCCESS) ::RegCloseKey(key);
+    return opened != ERROR_FILE_NOT_FOUND;
+}
 
 TRegistryKey::TLoaded TWinRegistryKey::Load() {
     TLoaded loaded;

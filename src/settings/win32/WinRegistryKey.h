@@ -14,6 +14,8 @@ inline constexpr const wchar_t* kSettingsSubKey = L"Software\\Volition\\FreeSpac
 class TWinRegistryKey : public TRegistryKey {
 public:
     explicit TWinRegistryKey(std::wstring subKey = kSettingsSubKey) : subKey_(std::move(subKey)) {}
+    // Whether the key is there at all (it is not before the first start).
+    bool Exists() const;
 
 protected:
     // A missing key is an empty one; a key that exists but cannot be read leaves it unreadable.

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // corvanegv: the program entry: command line, application title, main window, run loop.
-#include "settings/RegFileKey.h"
+#include "settings/SettingsPlace.h"
 #include "shell/CommandLine.h"
 #include "shell/CorvaneApplication.h"
 #include "shell/GuardedEventLoop.h"
 #include "shell/Identity.h"
 #include "shell/QtEventLoop.h"
 #include "shell/SoundPlayer.h"
+#include "shell/SystemStarter.h"
 #include "shell/Unit1.h"
 
 #include <QGuiApplication>
@@ -22,15 +23,13 @@ int main(int argc, char** argv) {
         std::cerr << "corvanegv: " << error << "\n" << CommandLineUsage;
         return 2;
     }
-    const std::filesystem::path settingsPath =
-        line.ConfigDir.empty() ? SettingsFilePath() : std::filesystem::path(line.ConfigDir) / "settings.reg";
-    // Taken before the settings are loaded, which writes the file.
-    std::error_code noFile;
-    const bool firstStart = !settingsPath.empty() && !std::filesystem::exists(settingsPath, noFile);
+    // The settings file, or on Windows the registry key; the game starter of the system.
+    TSettingsPlace settings = OpenSettingsPlace(line.ConfigDir);
+    const bool firstStart = settings.Key && !settings.Existed;
     if (line.Help) {
         // The sound's search starts beside the program, which only an application object knows.
         QCoreApplication probe(argc, argv);
-        std::cout << HelpText(settingsPath.string(), FindSoundFile("new_msg.wav", SoundSearchDirs()));
+        std::cout << HelpText(settings.Where, FindSoundFile("new_msg.wav", SoundSearchDirs()));
         return 0;
     }
     if (line.Version) {
@@ -38,7 +37,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    if (settingsPath.empty()) {
+    if (!settings.Key) {
         std::cerr << "corvanegv: no configuration folder (set HOME or XDG_CONFIG_HOME, or give --config-dir)\n";
         return 1;
     }
@@ -57,7 +56,7 @@ int main(int argc, char** argv) {
 
     TQtEventLoop qtLoop;
     TGuardedEventLoop loop(qtLoop);
-    TRegFileKey settingsKey(settingsPath);
+    const std::unique_ptr<TProgramStarter> starter = MakeSystemStarter();
 
     // The start-up steps pump the loop (the tracker's connect wait), so a signal can be read
     // while the window is still being made: it is then carried out once the window exists.
@@ -72,6 +71,7 @@ int main(int argc, char** argv) {
 
     TMainWindowOptions options;
     options.Args = args;
+    options.Starter = starter.get();
     options.Tracker = line.Tracker;
     options.ChatHost = line.ChatHost;
     options.ChatPort = line.ChatPort;
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     options.ChatTls = line.ChatTls;
     options.ChatFromSettings = !line.ChatServerGiven;
 
-    TCorvaneGVMF window(loop, settingsKey, options);
+    TCorvaneGVMF window(loop, *settings.Key, options);
     window.OnClosed = [] { QCoreApplication::exit(0); };
     made = &window;
     if (stopAsked) {

@@ -2,6 +2,7 @@
 // TWinProgramStarter: CreateProcessW with the program's own path and a quoted argument list.
 #include "tracker/win32/WinProgramStarter.h"
 
+#include "settings/SystemFiles.h"
 #include "settings/win32/WinText.h"
 
 #include <windows.h>
@@ -51,6 +52,12 @@ TStartable TWinProgramStarter::CanStart(const std::string& program) {
 
 void TWinProgramStarter::Start(const std::string& program, const std::vector<std::string>& arguments,
                                const std::string& workingDirectory) {
+    TryStart(program, arguments, workingDirectory);
+}
+
+TStartResult TWinProgramStarter::TryStart(const std::string& program, const std::vector<std::string>& arguments,
+                                          const std::string& workingDirectory) {
+    if (CanStart(program) != TStartable::Yes) return {false, "there is no such file"};
     // The program's own path as the module name, so that nothing is searched for on PATH.
     const std::wstring module = WideText(program);
     std::wstring line = WindowsCommandLine(program, arguments);
@@ -60,7 +67,8 @@ void TWinProgramStarter::Start(const std::string& program, const std::vector<std
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(module.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup, &process))
-        return;
+        return {false, sysfiles::ErrorText(static_cast<int>(::GetLastError()))};
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
+    return {};
 }
