@@ -80,6 +80,8 @@ void TCapNegotiation::Begin(bool tls, const std::string& account, const std::str
 
 void TCapNegotiation::End() {
     if (!Negotiating()) return;
+    // A login not confirmed by now never will be.
+    if (sasl_ == TSasl::Running) sasl_ = TSasl::Failed;
     state_ = TState::Done;
     password_.clear();
     Out("CAP END");
@@ -308,6 +310,10 @@ bool TCapNegotiation::Handle(const TIRCLine& line) {
     }
     // Registered without our CAP END: the server knew nothing of it.
     if (c == "001" && Negotiating()) {
+        if (sasl_ == TSasl::Running) {
+            Say("The server let us in before the SASL login ended; going on without login", true);
+            sasl_ = TSasl::Failed;
+        }
         state_ = TState::Done;
         password_.clear();
     }

@@ -199,7 +199,7 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
     }
     StartWatchdog();
     if (autoLogin_) {
-        if (capabilities_) StartCaps();
+        if (capabilities_) StartNegotiation();
         if (!pass_.empty()) SendLine("pass " + pass_);
         SendLine("nick " + nick_);
         SendLine("user " + user_ + " - - :" + realName_);
@@ -277,7 +277,7 @@ bool TIRCCli::HandleLine(std::string_view text) {
     return true;
 }
 
-void TIRCCli::StartCaps() {
+void TIRCCli::StartNegotiation() {
     StopCapTimer();
     capHeard_ = std::chrono::steady_clock::now();
     caps_.Begin(useTls_, saslAccount_, saslPassword_);

@@ -88,6 +88,9 @@ public:
         saslPassword_ = password;
     }
     const TCapNegotiation& Caps() const { return caps_; }
+    // The login's first step (CAP LS 302 and the silence timer); the connection's up event
+    // runs it, and so do tests and the fuzz target that feed lines without a socket.
+    void StartNegotiation();
     // A capability negotiation that hears nothing for this long is ended, so that
     // registration never waits on a server that ignores CAP.
     std::chrono::milliseconds CapSilence{std::chrono::seconds(4)};
@@ -185,7 +188,6 @@ private:
     void StartWatchdog();
     void StopWatchdog();
     void WatchdogTick();
-    void StartCaps();
     void StopCapTimer();
     void CapTick();
 

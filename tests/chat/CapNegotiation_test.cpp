@@ -2,10 +2,13 @@
 // The capability negotiation on its own: registration always ends with CAP END, SASL goes
 // over TLS only and in 400-byte chunks, an sts offer upgrades a plain connection, and a
 // hostile server gets bounded answers.
+#include "FakeChatPage.h"
 #include "chat/CapNegotiation.h"
 #include "chat/Sasl.h"
+#include "chat/ServerMessage.h"
 #include "chat/ServerTime.h"
 #include "chat/StsPolicy.h"
+#include "net/PollEventLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -235,4 +238,38 @@ TEST(CapNegotiation, AnStsOfferUpgradesOnlyAPlainConnectionAndThePolicyStoreKeep
     EXPECT_EQ(t, 1796794200);
     EXPECT_FALSE(ParseServerTime("2026-12-09T05:30:00", t));
     EXPECT_FALSE(ParseServerTime("2026-13-09T05:30:00Z", t));
+}
+
+// A real server does not replay old lines on demand, so a scripted one sends them.
+TEST(CapNegotiation, WithServerTimeOnAReplayedLineShowsTheServersTimeAndAnUnaskedTagIsIgnored) {
+    for (const bool asked : {true, false}) {
+        TPollEventLoop loop;
+        TIRCCli client(loop);
+        client.OfflineWire = [](const std::string&) {};
+        client.SetNick("ann");
+        client.SetCapabilities(true);
+        TFakeChatPage page;
+        TConversations chat(page);
+        TSettings settings;
+        settings.Nickname = "ann";
+        TPingValues ping;
+        TServerMessages messages(client, chat, settings, ping);
+        messages.TimeText = [] { return std::string("21:00:00"); };
+        client.OnServerMessage = [&](TIRCCli& s, const std::string& p, const std::string& c, const Lines& params) {
+            messages.IRCCli1ServerMessage(s, p, c, params);
+        };
+        client.StartNegotiation();
+        client.DataArrived(asked ? ":srv CAP * LS :server-time\r\n:srv CAP ann ACK :server-time\r\n"
+                                 : ":srv CAP * LS :multi-prefix\r\n:srv CAP ann ACK :multi-prefix\r\n");
+        const std::string stamp = "2026-01-02T03:04:05.000Z";
+        client.DataArrived(":srv 001 ann :hi\r\n:ann!a@h JOIN #Lobby_20\r\n@time=" + stamp +
+                           " :bob!b@h JOIN #Lobby_20\r\n@time=" + stamp + " :bob!b@h PRIVMSG #Lobby_20 :earlier\r\n");
+        std::int64_t at = 0;
+        ASSERT_TRUE(ParseServerTime(stamp, at));
+        const std::string time = asked ? LocalTimeOfDay(at) : "21:00:00";
+        const Lines lines = page.View("#Lobby_20")->Texts();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[lines.size() - 2], "bob has joined at " + time);
+        EXPECT_EQ(lines.back(), (asked ? "[" + time + "] " : std::string()) + "[bob]   earlier");
+    }
 }
