@@ -3,9 +3,12 @@
 #include "chat/ChatSession.h"
 
 #include "chat/ServerMessage.h"
+#include "chat/StsPolicy.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -69,23 +72,96 @@ void TChatSession::btnChatConnectionClick() {
 }
 
 void TChatSession::SetServer(const std::string& host, const std::string& port, bool tls) {
+    if (!SameTextAscii(host, host_)) stsPort_ = 0;
     host_ = host;
     port_ = port;
     tls_ = tls;
 }
 
+std::int64_t TChatSession::UnixNow() const {
+    return UnixClock ? UnixClock() : static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::string TChatSession::SaslPassword() {
+    const std::string& account = settings_.ChatAccount;
+    if (account.empty() || !Secrets) return {};
+    const TSecretResult r = Secrets->Read(SecretKey(account, host_));
+    if (!r.Ok)
+        conversations_.AddLineToRichEdit("", "The password of " + account + " could not be read: " + r.Error,
+                                         LineClass::Error);
+    else if (!r.Found)
+        conversations_.AddLineToRichEdit("", "No password is stored for " + account + " on " + host_ +
+                                                 ": not logging in (Settings, Chat server)",
+                                         LineClass::Error);
+    return r.Ok && r.Found ? r.Secret : std::string();
+}
+
 void TChatSession::StartAttempt() {
     up_ = false;
-    client_.SetUseTls(tls_);
-    client_.SetTlsPin(tls_ ? CertificatePin(settings_.ChatCertificatePins, host_) : std::string());
+    bool tls = tls_;
+    attemptPort_ = port_;
+    // Under a strict transport policy the host is reached over TLS only, on its port.
+    if (!tls) {
+        const TStsPolicy policy = FindStsPolicy(settings_.ChatStsPolicies, host_, UnixNow());
+        const int port = policy.Holds ? policy.Port : stsPort_;
+        if (port != 0) {
+            tls = true;
+            attemptPort_ = std::to_string(port);
+        }
+        if (policy.Holds)
+            conversations_.AddLineToRichEdit("", host_ + " asked for TLS only (strict transport, until " +
+                                                     std::to_string(policy.Expiry) + "): using port " + attemptPort_,
+                                             LineClass::Status);
+    }
+    client_.SetUseTls(tls);
+    client_.SetTlsPin(tls ? CertificatePin(settings_.ChatCertificatePins, host_) : std::string());
+    client_.SetCapabilities(true);
+    client_.SetSaslLogin(settings_.ChatAccount, SaslPassword());
     client_.SetNick(LoginNick());
     client_.SetRealName(RealNameText());
     client_.SetHost(host_);
-    client_.SetPort(port_);
+    client_.SetPort(attemptPort_);
     conversations_.SetTabLabel(0, host_);
-    conversations_.AddLineToRichEdit("", "Connecting to " + host_ + ":" + port_ + (tls_ ? " (TLS)" : ""),
+    conversations_.AddLineToRichEdit("", "Connecting to " + host_ + ":" + attemptPort_ + (tls ? " (TLS)" : ""),
                                      LineClass::Status);
     client_.Connect();
+}
+
+void TChatSession::StsUpgrade(TIRCCli&, int port) {
+    if (client_.UseTls() || upgrading_) return;
+    stsPort_ = port;
+    upgrading_ = true;
+    conversations_.AddLineToRichEdit("", host_ + " asks for TLS (strict transport): reconnecting with TLS on port " +
+                                             std::to_string(port),
+                                     LineClass::Status);
+    // Not from inside the line's handling: the connection is still delivering it.
+    client_.Loop().Post([this, alive = alive_] {
+        if (*alive) Upgrade();
+    });
+}
+
+void TChatSession::Upgrade() {
+    if (!upgrading_) return;
+    if (client_.Active()) client_.Disconnect();
+    upgrading_ = false;
+    if (!wanted_) return;
+    try {
+        StartAttempt();
+    } catch (const std::exception& e) {
+        conversations_.AddLineToRichEdit("", e.what(), LineClass::Error);
+        wanted_ = false;
+        conversations_.View().SetConnectButton("Connect", true);
+    }
+}
+
+void TChatSession::StsDuration(TIRCCli&, std::int64_t seconds) {
+    if (!client_.UseTls()) return;
+    const std::int64_t now = UnixNow();
+    const std::string policies =
+        WithStsPolicy(settings_.ChatStsPolicies, host_, std::atoi(attemptPort_.c_str()), now + seconds, now);
+    if (policies == settings_.ChatStsPolicies) return;
+    settings_.ChatStsPolicies = policies;
+    if (OnSettingsChanged) OnSettingsChanged("ChatStsPolicies");
 }
 
 void TChatSession::ScheduleReconnect(std::chrono::milliseconds pause) {
@@ -147,7 +223,10 @@ void TChatSession::StopReconnectTimer() {
     timer_ = 0;
 }
 
-TChatSession::~TChatSession() { StopReconnectTimer(); }
+TChatSession::~TChatSession() {
+    *alive_ = false;
+    StopReconnectTimer();
+}
 
 void TChatSession::Welcomed() {
     // Kept through failed attempts: each of them sets the client's nickname anew.
@@ -214,7 +293,7 @@ void TChatSession::IRCCli1SessionConnected(TIRCCli&, std::uint16_t) {
     rejoin_ = reconnecting_;
     reconnecting_ = false;
     conversations_.View().SetConnectButton("Disconnect", true);
-    WriteEverywhere("Connected to " + host_ + ":" + port_);
+    WriteEverywhere("Connected to " + host_ + ":" + attemptPort_);
     const std::string r1 = RandomNumberText(random_);
     const std::string r2 = RandomNumberText(random_);
     const std::string r3 = RandomNumberText(random_);
@@ -226,7 +305,7 @@ void TChatSession::IRCCli1SessionClosed(TIRCCli&, std::uint16_t error) {
     up_ = false;
     rejoin_ = false;
     conversations_.View().SetConnectButton("Connect", true);
-    const std::string line = "Disconnected from " + host_ + ":" + port_;
+    const std::string line = "Disconnected from " + host_ + ":" + attemptPort_;
     // A reconnect attempt that never came up concerns the server view alone.
     if (reconnecting_ && !wasUp)
         conversations_.AddLineToRichEdit("", line, LineClass::Status);
@@ -247,6 +326,8 @@ void TChatSession::IRCCli1SessionClosed(TIRCCli&, std::uint16_t error) {
         if (c.Joined) rejoinChannels_.push_back(c.Name);
         conversations_.SetJoined(i, false);
     }
+    // Left for the TLS connection at once: the attempt that follows is no reconnect.
+    if (upgrading_) return;
     // The user's own /quit ends the session as Disconnect does.
     if (client_.QuitSent()) Policy.UserEnded();
     // Only a session that was up, or the attempts to bring it back, are tried again: a first

@@ -6,11 +6,13 @@
 #include "chat/IRCCli.h"
 #include "chat/ReconnectPolicy.h"
 #include "settings/Names.h"
+#include "settings/SecretStore.h"
 #include "settings/Settings.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -65,6 +67,21 @@ public:
     // The certificate last refused for Host (empty when none): what the user may choose to trust.
     const std::string& RefusedFingerprint() const { return refusedFingerprint_; }
 
+    // Where the SASL password of settings.ChatAccount is read at each connect; null: no login.
+    TSecretStore* Secrets = nullptr;
+    // A value of the settings changed in memory (the strict transport policies) and is to be
+    // written to the store.
+    std::function<void(const std::string& valueName)> OnSettingsChanged;
+    // Seconds since 1970, for the policies' expiry; tests put their own here.
+    std::function<std::int64_t()> UnixClock;
+    // The client's strict transport events: a plain connection offered TLS on port; a TLS
+    // connection stated its policy's duration.
+    void StsUpgrade(TIRCCli& sender, int port);
+    void StsDuration(TIRCCli& sender, std::int64_t seconds);
+    // Where the current (or last) attempt went: under a strict transport policy that is TLS on
+    // the policy's port, whatever Port and UseTls say.
+    const std::string& AttemptPort() const { return attemptPort_; }
+
 private:
     // Sets the client up for host and port and calls Connect; raises what Connect raises.
     void StartAttempt();
@@ -79,6 +96,9 @@ private:
     // The server view's account of a TLS connect that failed; true when the certificate was
     // refused, which no automatic attempt can mend.
     bool ReportTlsFailure();
+    void Upgrade();
+    std::string SaslPassword();
+    std::int64_t UnixNow() const;
 
     TIRCCli& client_;
     TConversations& conversations_;
@@ -87,6 +107,12 @@ private:
     std::string host_, port_;
     bool tls_ = false;
     std::string refusedFingerprint_;
+    std::string attemptPort_;
+    // The port a plain connection to host_ was sent to by strict transport, this run.
+    int stsPort_ = 0;
+    bool upgrading_ = false;
+    // Posted callbacks look here before they touch a session that may be gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     // The user asked for a session and has not ended it.
     bool wanted_ = false;

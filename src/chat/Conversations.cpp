@@ -73,6 +73,7 @@ TConversation& TConversations::OpenConversation(const std::string& name) {
         row->UserList->IsMarked = [this, name](const std::string& caption) {
             return IsUserMarked && IsUserMarked(name, caption);
         };
+        row->UserList->IsAway = [this](const std::string& nick) { return IsUserAway && IsUserAway(nick); };
     }
     arConversations.push_back(std::move(row));
     TConversation& c = *arConversations.back();

@@ -142,6 +142,8 @@ public:
     // Whether a channel's user list shows an entry's caption with a mark; asked whenever an
     // entry is (re)inserted.
     std::function<bool(const std::string& channel, const std::string& caption)> IsUserMarked;
+    // Asked for each entry as it is inserted: the user is away.
+    std::function<bool(const std::string& nick)> IsUserAway;
 
 private:
     bool AddLine(const std::string& tabName, const std::string& text, const std::function<void(TMessageView&)>& write);

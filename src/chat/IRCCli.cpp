@@ -30,10 +30,21 @@ TIRCCli::TIRCCli(TEventLoop& loop) : loop_(loop), socket_(loop) {
     socket_.OnSessionConnected = [this](TWSocket&, std::uint16_t error) { SocketSessionConnected(error); };
     socket_.OnSessionClosed = [this](TWSocket&, std::uint16_t error) { SocketSessionClosed(error); };
     socket_.OnDataAvailable = [this](TWSocket&, std::uint16_t) { SocketDataAvailable(); };
+    caps_.Send = [this](const std::string& line) { SendLine(line); };
+    caps_.Note = [this](const std::string& text, bool error) {
+        if (OnNegotiationNote) OnNegotiationNote(*this, text, error);
+    };
+    caps_.OnStsUpgrade = [this](int port) {
+        if (OnStsUpgrade) OnStsUpgrade(*this, port);
+    };
+    caps_.OnStsDuration = [this](std::int64_t seconds) {
+        if (OnStsDuration) OnStsDuration(*this, seconds);
+    };
 }
 
 TIRCCli::~TIRCCli() {
     StopWatchdog();
+    StopCapTimer();
     StopPacing();
     quietClose_ = true;
     if (active_) {
@@ -188,6 +199,7 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
     }
     StartWatchdog();
     if (autoLogin_) {
+        if (capabilities_) StartNegotiation();
         if (!pass_.empty()) SendLine("pass " + pass_);
         SendLine("nick " + nick_);
         SendLine("user " + user_ + " - - :" + realName_);
@@ -198,6 +210,8 @@ void TIRCCli::SocketSessionConnected(std::uint16_t error) {
 void TIRCCli::SocketSessionClosed(std::uint16_t error) {
     if (quietClose_) return;
     StopWatchdog();
+    StopCapTimer();
+    caps_.Reset();
     // Lines for a session that is gone are not sent into the next one; the user is told.
     std::vector<std::string> unsent(paced_.begin(), paced_.end());
     StopPacing();
@@ -245,9 +259,15 @@ bool TIRCCli::HandleLine(std::string_view text) {
     if (SameTextAscii(line.Command, "PONG") && !line.Parameters.empty() &&
         line.Parameters.back() == KeepAliveToken)
         return false;
+    // Only a time the client asked for is taken as the server's.
+    serverTime_ = caps_.Enabled("server-time") ? TagValue(line.Tags, "time") : std::string();
     // A failed line is skipped alone; the complete lines behind it are handled now rather than
     // waiting for the next arrival of data.
     try {
+        if (caps_.Handle(line)) {
+            capHeard_ = std::chrono::steady_clock::now();
+            return false;
+        }
         prefixInfo_ = SplitPrefix(line.Prefix);
         Dispatch(line);
         if (OnServerMessage) OnServerMessage(*this, line.Prefix, line.Command, line.Parameters);
@@ -255,6 +275,34 @@ bool TIRCCli::HandleLine(std::string_view text) {
         return false;
     }
     return true;
+}
+
+void TIRCCli::StartNegotiation() {
+    StopCapTimer();
+    capHeard_ = std::chrono::steady_clock::now();
+    caps_.Begin(useTls_, saslAccount_, saslPassword_);
+    const auto tick = std::max(std::chrono::milliseconds(10), CapSilence / 4);
+    capTimer_ = loop_.StartTimer(tick, [this] { CapTick(); });
+}
+
+void TIRCCli::StopCapTimer() {
+    if (capTimer_ == 0) return;
+    loop_.StopTimer(capTimer_);
+    capTimer_ = 0;
+}
+
+void TIRCCli::CapTick() {
+    if (!caps_.Negotiating() || !Connected()) {
+        StopCapTimer();
+        return;
+    }
+    if (std::chrono::steady_clock::now() - capHeard_ < CapSilence) return;
+    StopCapTimer();
+    try {
+        caps_.Silence();
+    } catch (...) {
+        // A failed send closes the connection by itself.
+    }
 }
 
 void TIRCCli::StartWatchdog() {

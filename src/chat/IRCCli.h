@@ -2,6 +2,7 @@
 // TIRCCli: the IRC client component: login, line cutting, parse, dispatch, channel registry.
 #pragma once
 
+#include "chat/CapNegotiation.h"
 #include "chat/DataQueue.h"
 #include "chat/IRCParse.h"
 #include "chat/IRCRegistry.h"
@@ -77,6 +78,24 @@ public:
     void SetTlsPin(const std::string& value) { tlsPin_ = value; }
     bool AutoLogin() const { return autoLogin_; }
     void SetAutoLogin(bool value) { autoLogin_ = value; }
+    // IRCv3 capabilities (and with them SASL and strict transport) asked for at login, before
+    // NICK and USER. Off, the login is the plain one of old.
+    bool Capabilities() const { return capabilities_; }
+    void SetCapabilities(bool value) { capabilities_ = value; }
+    // The SASL PLAIN login of the next sessions; sent over TLS only.
+    void SetSaslLogin(const std::string& account, const std::string& password) {
+        saslAccount_ = account;
+        saslPassword_ = password;
+    }
+    const TCapNegotiation& Caps() const { return caps_; }
+    // The login's first step (CAP LS 302 and the silence timer); the connection's up event
+    // runs it, and so do tests and the fuzz target that feed lines without a socket.
+    void StartNegotiation();
+    // A capability negotiation that hears nothing for this long is ended, so that
+    // registration never waits on a server that ignores CAP.
+    std::chrono::milliseconds CapSilence{std::chrono::seconds(4)};
+    // The server's time tag (server-time) of the line being handled; empty when it has none.
+    const std::string& ServerTime() const { return serverTime_; }
 
     void Connect() { SetActive(true); }
     void Disconnect() { SetActive(false); }
@@ -129,6 +148,13 @@ public:
     TIRCUserEvent OnUserChanged;
     TIRCMessageEvent OnMessage;
     TIRCInviteMessage OnInvite;
+    // What the negotiation has to say (capabilities on, logged in, a refused login).
+    std::function<void(TIRCCli& sender, const std::string& text, bool error)> OnNegotiationNote;
+    // A plain connection was offered strict transport on port: the owner reconnects with TLS
+    // there. Raised inside the line's handling; the owner must not reconnect from inside it.
+    std::function<void(TIRCCli& sender, int port)> OnStsUpgrade;
+    // A TLS connection stated how long its strict transport policy holds, in seconds.
+    std::function<void(TIRCCli& sender, std::int64_t seconds)> OnStsDuration;
 
     // Bytes read into the line queue per notification before its lines are handled; the
     // connection calls again while more is waiting, so a flood never piles up unhandled. Well
@@ -162,6 +188,8 @@ private:
     void StartWatchdog();
     void StopWatchdog();
     void WatchdogTick();
+    void StopCapTimer();
+    void CapTick();
 
     // Dispatch of a parsed line (IRCDispatch.cpp).
     void Dispatch(const TIRCLine& line);
@@ -195,6 +223,12 @@ private:
     bool autoLogin_ = true;
     bool useTls_ = false;
     std::string tlsPin_;
+    bool capabilities_ = false;
+    std::string saslAccount_, saslPassword_;
+    TCapNegotiation caps_;
+    TEventLoop::TimerId capTimer_ = 0;
+    std::chrono::steady_clock::time_point capHeard_;
+    std::string serverTime_;
     // Session-closed events of the connection that the client must not pass on: the quiet
     // clean-up of a failed start, and destruction.
     bool quietClose_ = false;

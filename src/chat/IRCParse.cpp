@@ -22,6 +22,7 @@ std::string NextToken(std::string_view& text, std::string_view delims) {
 }
 
 bool ParseIRCLine(std::string_view line, TIRCLine& out) {
+    out.Tags.clear();
     out.Prefix.clear();
     out.Command.clear();
     out.Parameters.clear();
@@ -31,6 +32,10 @@ bool ParseIRCLine(std::string_view line, TIRCLine& out) {
     std::string_view text = line.substr(start);
 
     std::string token = NextToken(text, " ");
+    if (!token.empty() && token[0] == '@') {
+        out.Tags = token.substr(1);
+        token = NextToken(text, " ");
+    }
     if (token.empty()) return false;
     if (token[0] == ':') {
         out.Prefix = std::move(token);
@@ -46,6 +51,27 @@ bool ParseIRCLine(std::string_view line, TIRCLine& out) {
         out.Parameters.push_back(NextToken(text, " "));
     }
     return true;
+}
+
+std::string TagValue(std::string_view tags, std::string_view key) {
+    while (!tags.empty()) {
+        const std::string tag = NextToken(tags, ";");
+        const std::size_t eq = tag.find('=');
+        if (std::string_view(tag).substr(0, eq) != key) continue;
+        std::string value;
+        if (eq == std::string::npos) return value;
+        for (std::size_t i = eq + 1; i < tag.size(); ++i) {
+            if (tag[i] != '\\') {
+                value += tag[i];
+                continue;
+            }
+            if (++i == tag.size()) break;  // a lone backslash at the end is dropped
+            const char c = tag[i];
+            value += c == ':' ? ';' : c == 's' ? ' ' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+        }
+        return value;
+    }
+    return {};
 }
 
 TIRCPrefixInfo SplitPrefix(std::string_view prefix) {

@@ -13,8 +13,10 @@ struct TIRCPrefixInfo {
     std::string Host;
 };
 
-// One parsed server line. Prefix keeps its colon; empty when the line has none.
+// One parsed server line. Prefix keeps its colon; empty when the line has none. Tags are the
+// IRCv3 message tags without their "@", as sent (escapes still in).
 struct TIRCLine {
+    std::string Tags;
     std::string Prefix;
     std::string Command;
     std::vector<std::string> Parameters;
@@ -27,6 +29,9 @@ std::string NextToken(std::string_view& text, std::string_view delims);
 // Parses one line as cut by the line queue: leading bytes of value 32 or less are dropped
 // first. Returns false for a line that yields nothing (no command token).
 bool ParseIRCLine(std::string_view line, TIRCLine& out);
+
+// The unescaped value of key in a line's tags; empty when it is not there.
+std::string TagValue(std::string_view tags, std::string_view key);
 
 // Splits a prefix (with its colon) at the first "!" and then at the first at sign. A prefix
 // without "!" keeps all of its text as the nick.

@@ -3,6 +3,8 @@
 // the generic rule, the developer dump and the invitation.
 #include "chat/ServerMessage.h"
 
+#include "chat/ServerTime.h"
+
 #include <charconv>
 #include <ctime>
 
@@ -23,6 +25,9 @@ std::string ElapsedSecondsText(std::int64_t start, std::int64_t now, std::int64_
 }
 
 std::string TServerMessages::Now() const {
+    // A line the server stamped happened at its time, which differs for a replayed one.
+    std::int64_t at = 0;
+    if (!client_.ServerTime().empty() && ParseServerTime(client_.ServerTime(), at)) return LocalTimeOfDay(at);
     if (TimeText) return TimeText();
     std::time_t now = std::time(nullptr);
     // std::localtime, not localtime_r: Windows lacks the latter, and only this thread asks.
@@ -30,6 +35,13 @@ std::string TServerMessages::Now() const {
     char text[16] = {};
     if (local) std::strftime(text, sizeof text, "%H:%M:%S", local);
     return text;
+}
+
+std::string TServerMessages::ReplayStamp() const {
+    std::int64_t at = 0;
+    if (client_.ServerTime().empty() || !ParseServerTime(client_.ServerTime(), at)) return {};
+    if (static_cast<std::int64_t>(std::time(nullptr)) - at <= 60) return {};
+    return "[" + LocalTimeOfDay(at) + "] ";
 }
 
 void TServerMessages::Notify(const TUserMessage& message) {
@@ -53,6 +65,7 @@ void TServerMessages::IRCCli1ServerMessage(TIRCCli& sender, const std::string& A
     if (c == "376") {
         conversations_.AddLineToRichEdit("", "==========================================================", LineClass::Info);
     } else if (c == "001") {
+        away_.clear();  // a new session: nobody is known to be away yet
         client_.SendLine(std::string("JOIN ") + LobbyChannel);
         // The own nickname is the one the server registered, which may be a changed one.
         if (!p.empty() && !p[0].empty()) settings_.Nickname = p[0];
@@ -83,6 +96,8 @@ void TServerMessages::IRCCli1ServerMessage(TIRCCli& sender, const std::string& A
         Nick(nick, p);
     } else if (c == "PONG") {
         Pong();
+    } else if (c == "AWAY") {
+        Away(nick, p);
     } else if (c == "PRIVMSG") {
         PrivateMessage(nick, p);
     } else if (c == "KICK") {
@@ -150,7 +165,8 @@ void TServerMessages::PrivateMessage(const std::string& nick, const std::vector<
         const bool highlight = NamesUser(nick, action);
         // A private action goes to the sender's conversation, like a private message.
         const std::string tab = IsOwn(target) ? nick : target;
-        conversations_.AddLineToRichEdit(tab, " * " + nick + " " + action, LineClass::Action, highlight);
+        conversations_.AddLineToRichEdit(tab, ReplayStamp() + " * " + nick + " " + action, LineClass::Action,
+                                         highlight);
         conversations_.MarkUnread(tab, highlight ? TTabMark::Highlight : TTabMark::Unread);
         // A private action notifies only when it names the user, like any highlight.
         const bool channel = conversations_.IsChannel(target);
@@ -160,7 +176,7 @@ void TServerMessages::PrivateMessage(const std::string& nick, const std::vector<
     const bool isPrivate = IsOwn(target);
     const std::string& tab = isPrivate ? nick : target;
     const bool highlight = NamesUser(nick, text);
-    conversations_.AddLineToRichEdit(tab, "[" + nick + "]   " + text, LineClass::Talk, highlight);
+    conversations_.AddLineToRichEdit(tab, ReplayStamp() + "[" + nick + "]   " + text, LineClass::Talk, highlight);
     // A private message is meant for the user as much as one that names them.
     conversations_.MarkUnread(tab, highlight || isPrivate ? TTabMark::Highlight : TTabMark::Unread);
     Notify({nick, tab, text, isPrivate, highlight});

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,11 @@ private:
     void Mode(const std::string& nick, const std::vector<std::string>& p);
     void Nick(const std::string& nick, const std::vector<std::string>& p);
     void Pong();
+    void Away(const std::string& nick, const std::vector<std::string>& p);
+    void ShowAway(const std::string& nick);
+    std::string AwayKey(const std::string& nick) const;
+    // "[14:05:09] " for a line the server says is older than a minute (a replay), else "".
+    std::string ReplayStamp() const;
     void NickRejected(const std::string& command, const std::vector<std::string>& p);
     void PrivateMessage(const std::string& nick, const std::vector<std::string>& p);
     void WentPlay(const std::string& nick, const std::string& target, const std::string& server);
@@ -91,6 +97,8 @@ private:
     // Keyed by the folded channel name; bounded by the user lists' own budget.
     std::map<std::string, std::vector<TUserList::TEntry>> pendingNames_;
     std::size_t pendingCount_ = 0;
+    // Users away (away-notify), by folded nickname; bounded like the user lists.
+    std::set<std::string> away_;
 };
 
 // The sender of a prefix: from its second character up to the first "!", or to its end.

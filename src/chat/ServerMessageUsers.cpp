@@ -26,9 +26,34 @@ TServerMessages::TServerMessages(TIRCCli& client, TConversations& conversations,
         if (!conversations_.SameName(channel, LobbyChannel) || Announcements.Count() == 0) return false;
         return Announcements.Find(nick, ClockNow()) != nullptr;
     };
+    conversations_.IsUserAway = [this](const std::string& nick) { return away_.count(AwayKey(nick)) != 0; };
 }
 
-TServerMessages::~TServerMessages() { conversations_.IsUserMarked = nullptr; }
+TServerMessages::~TServerMessages() {
+    conversations_.IsUserMarked = nullptr;
+    conversations_.IsUserAway = nullptr;
+}
+
+std::string TServerMessages::AwayKey(const std::string& nick) const {
+    return IrcLower(nick, conversations_.Support.CaseMapping);
+}
+
+void TServerMessages::Away(const std::string& nick, const std::vector<std::string>& p) {
+    // With away-notify the server tells of every user who shares a channel: "AWAY :reason"
+    // going, a bare AWAY back.
+    const bool away = !p.empty() && !p[0].empty();
+    if (nick.empty()) return;
+    if (away && away_.size() < TConversations::MaxUserListEntries)
+        away_.insert(AwayKey(nick));
+    else if (!away)
+        away_.erase(AwayKey(nick));
+    ShowAway(nick);
+}
+
+void TServerMessages::ShowAway(const std::string& nick) {
+    for (int i = 0; i < conversations_.RowCount(); ++i)
+        if (TUserList* list = conversations_.Row(i).UserList.get()) list->ShowAway(FindUser(*list, nick));
+}
 
 TGameAnnouncements::TClock::time_point TServerMessages::ClockNow() const {
     return Clock ? Clock() : TGameAnnouncements::TClock::now();
@@ -137,6 +162,7 @@ void TServerMessages::NamesEnd(const std::string& channel) {
 void TServerMessages::Quit(const std::string& nick, const std::vector<std::string>& p) {
     const std::string line = nick + " has quit at " + Now() + "   (" + p.at(0) + ")";
     Announcements.Forget(nick);
+    away_.erase(AwayKey(nick));
     for (int i = 0; i < conversations_.RowCount(); ++i) {
         TConversation& c = conversations_.Row(i);
         if (c.UserList) {
@@ -190,6 +216,7 @@ void TServerMessages::Nick(const std::string& oldNick, const std::vector<std::st
 
     // Before the lists: the entry asks for its mark under the new name as it moves.
     Announcements.Rename(oldNick, newNick);
+    if (away_.erase(AwayKey(oldNick))) away_.insert(AwayKey(newNick));
     const std::string line = oldNick + " changed nick to " + newNick;
     for (int i = 0; i < conversations_.RowCount(); ++i) {
         TConversation& c = conversations_.Row(i);

@@ -48,6 +48,7 @@ int TUserList::Insert(TEntry entry) {
     --budget_;
     view_.ItemInserted(index, caption);
     if (IsMarked && IsMarked(nick)) view_.ItemMarked(index, true);
+    if (IsAway && IsAway(nick)) view_.ItemAway(index, true);
     return index;
 }
 
@@ -77,6 +78,11 @@ void TUserList::Remark(int index) {
     view_.ItemMarked(index, IsMarked && IsMarked(Nick(index)));
 }
 
+void TUserList::ShowAway(int index) {
+    if (index < 0 || index >= Count()) return;
+    view_.ItemAway(index, IsAway && IsAway(Nick(index)));
+}
+
 void TUserList::Clear() {
     budget_ += items_.size();
     items_.clear();
@@ -103,6 +109,7 @@ void TUserList::Fill(std::vector<TEntry> entries) {
     for (std::size_t i = 0; i < items_.size(); ++i) {
         view_.ItemInserted(static_cast<int>(i), items_[i].Caption);
         if (IsMarked && IsMarked(items_[i].Nick)) view_.ItemMarked(static_cast<int>(i), true);
+        if (IsAway && IsAway(items_[i].Nick)) view_.ItemAway(static_cast<int>(i), true);
     }
 }
 

@@ -22,6 +22,8 @@ public:
     virtual void SetVisible(bool visible) = 0;
     // The entry at index is shown with or without the mark of a player gone to a game.
     virtual void ItemMarked(int, bool) {}
+    // The entry at index is shown as away (greyed) or back.
+    virtual void ItemAway(int, bool) {}
 };
 
 // Each entry is a nickname with every member mode the user holds; its caption is the
@@ -69,6 +71,10 @@ public:
     std::function<bool(const std::string& nick)> IsMarked;
     // Asks again for an entry whose mark may have changed.
     void Remark(int index);
+    // Asked like IsMarked: the user is away (away-notify).
+    std::function<bool(const std::string& nick)> IsAway;
+    // Asks again for an entry whose away state may have changed.
+    void ShowAway(int index);
 
 private:
     const TEntry& At(int index) const { return items_.at(static_cast<std::size_t>(index)); }

@@ -39,7 +39,7 @@ constexpr TValueDef Text(const char* name, std::string TSettings::*text, const c
 using S = TSettings;
 
 // The load order; the table is also the one place that names each value.
-constexpr std::array<TValueDef, 39> kLoadOrder = {{
+constexpr std::array<TValueDef, 41> kLoadOrder = {{
     Optional("FSPath", &S::FSPath),
     Optional("FSCmd", &S::FSCmd),
     Flag("FSEnabled", &S::FSEnabled, true),
@@ -81,10 +81,12 @@ constexpr std::array<TValueDef, 39> kLoadOrder = {{
     Flag("ChatServerTls", &S::ChatServerTls, true),
     Text("ChatCertificatePins", &S::ChatCertificatePins, ""),
     Flag("ShowColours", &S::ShowFormatting, true),
+    Text("ChatAccount", &S::ChatAccount, ""),
+    Text("ChatStsPolicies", &S::ChatStsPolicies, ""),
 }};
 
 // The save order differs from the load order only in each game's flag coming first.
-constexpr std::array<std::string_view, 39> kSaveOrder = {
+constexpr std::array<std::string_view, 41> kSaveOrder = {
     "FSEnabled", "FSPath", "FSCmd", "BtRLEnabled", "BtRLPath", "BtRLCmd", "WCSEnabled", "WCSPath", "WCSCmd",
     "StarfoxEnabled", "StarfoxPath", "StarfoxCmd", "Nickname", "FullName", "DontAskQuitQuestion",
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
@@ -93,6 +95,7 @@ constexpr std::array<std::string_view, 39> kSaveOrder = {
     "Tracker",
     "ChatServerHost", "ChatServerPort", "ChatServerTls", "ChatCertificatePins",
     "ShowColours",
+    "ChatAccount", "ChatStsPolicies",
 };
 
 const TValueDef& Def(std::string_view name) {
@@ -234,6 +237,22 @@ void SaveSettings(TRegistryKey& key, TSettings& settings, const TSettings& from,
     for (std::size_t i = 0; i < end; ++i) CopyField(Def(kSaveOrder[i]), settings, work);
     ReportProblems(key, events);
     if (failure) throw *failure;
+}
+
+void SaveSettingsValue(TRegistryKey& key, const TSettings& settings, const std::string& valueName) {
+    const TValueDef& d = Def(valueName);
+    key.OpenKey();
+    try {
+        if (d.Text) key.WriteString(d.Name, settings.*d.Text);
+        else key.WriteBool(d.Name, settings.*d.Flag);
+    } catch (...) {
+        try {
+            key.CloseKey();
+        } catch (...) {
+        }
+        throw;
+    }
+    key.CloseKey();
 }
 
 namespace {

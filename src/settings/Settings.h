@@ -40,6 +40,10 @@ struct TSettings {
     // Certificates the user trusts, "host fingerprint" pairs, each ended by ';'.
     std::string ChatCertificatePins;
     bool ShowFormatting = false;       // "ShowColours": formatting codes shown as styles, else taken out
+    // The SASL login's account; its password lives in the secret store, never here.
+    std::string ChatAccount;
+    // Hosts that asked for TLS only (strict transport): "host port expiry;" entries.
+    std::string ChatStsPolicies;
 
     bool operator==(const TSettings&) const = default;
 };
@@ -49,6 +53,11 @@ struct TSettings {
 std::string CertificatePin(const std::string& pins, const std::string& host);
 // pins with host's entry replaced by host and fingerprint (removed when fingerprint is empty).
 std::string WithCertificatePin(const std::string& pins, const std::string& host, const std::string& fingerprint);
+
+// Writes the one value valueName (as TSettings holds it) to the key: for a value the program
+// changes by itself, where saving every value would also store what only lives in memory
+// (the nickname the server gave). Raises what the store raises.
+void SaveSettingsValue(TRegistryKey& key, const TSettings& settings, const std::string& valueName);
 
 // The text bound to Control+digit (0 to 9); empty for any other number.
 const std::string& ShortcutText(const TSettings& settings, int digit);

@@ -55,6 +55,11 @@ public:
         static const QIcon mark = PlayingMark();
         if (QListWidgetItem* item = list_ ? list_->item(index) : nullptr) item->setIcon(marked ? mark : QIcon());
     }
+    void ItemAway(int index, bool away) override {
+        // Greyed as the palette greys what is not active, so it follows the desktop's theme.
+        if (QListWidgetItem* item = list_ ? list_->item(index) : nullptr)
+            item->setForeground(away ? list_->palette().brush(QPalette::Disabled, QPalette::Text) : QBrush());
+    }
     int SelectedIndex() const override {
         if (!list_) return -1;
         const auto selected = list_->selectedItems();
@@ -142,6 +147,11 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
                               const std::string& host, const std::string& channel, bool& accept) {
         messages_->IRCCli1Invite(sender, nick, user, host, channel, accept);
     };
+    client_.OnNegotiationNote = [this](TIRCCli&, const std::string& text, bool error) {
+        conversations_.AddLineToRichEdit("", text, error ? LineClass::Error : LineClass::Info);
+    };
+    client_.OnStsUpgrade = [this](TIRCCli& sender, int port) { session_->StsUpgrade(sender, port); };
+    client_.OnStsDuration = [this](TIRCCli& sender, std::int64_t seconds) { session_->StsDuration(sender, seconds); };
 }
 
 TChatPage::~TChatPage() {
@@ -150,6 +160,9 @@ TChatPage::~TChatPage() {
     client_.OnServerMessage = nullptr;
     client_.OnInvite = nullptr;
     client_.OnUnsent = nullptr;
+    client_.OnNegotiationNote = nullptr;
+    client_.OnStsUpgrade = nullptr;
+    client_.OnStsDuration = nullptr;
     if (controls_.RichEdit1) controls_.RichEdit1->OnLinkClick = nullptr;
     if (controls_.RichEdit1) controls_.RichEdit1->OnGameLinkClick = nullptr;
     for (auto& v : views_)

@@ -20,61 +20,123 @@ bool SameHostText(const QString& a, const std::string& b) {
 
 }  // namespace
 
-TChatServerPage::TChatServerPage(std::function<void()> changed) : changed_(changed) {
+TChatServerPage::TChatServerPage(std::function<void()> changed, TSecretStore* secrets, const std::string& unavailable)
+    : changed_(changed), secrets_(secrets), unavailable_(unavailable) {
     auto* server = new QGroupBox("Server", this);
-    server->setGeometry(8, 8, 377, 105);
+    server->setGeometry(8, 4, 377, 76);
     auto* hostLabel = new QLabel("Host:", server);
-    hostLabel->setGeometry(12, 24, 60, 17);
+    hostLabel->setGeometry(12, 22, 60, 17);
     lbeChatHost = new QLineEdit(server);
     lbeChatHost->setObjectName("lbeChatHost");
-    lbeChatHost->setGeometry(76, 22, 285, 21);
+    lbeChatHost->setGeometry(76, 20, 285, 21);
     hostLabel->setBuddy(lbeChatHost);
     auto* portLabel = new QLabel("Port:", server);
-    portLabel->setGeometry(12, 52, 60, 17);
+    portLabel->setGeometry(12, 48, 60, 17);
     lbeChatPort = new QLineEdit(server);
     lbeChatPort->setObjectName("lbeChatPort");
-    lbeChatPort->setGeometry(76, 50, 65, 21);
+    lbeChatPort->setGeometry(76, 46, 65, 21);
     lbeChatPort->setValidator(new QIntValidator(1, 65535, lbeChatPort));
     portLabel->setBuddy(lbeChatPort);
     cbUseTls = new QCheckBox("Use TLS", server);
     cbUseTls->setObjectName("cbUseTls");
-    cbUseTls->setGeometry(12, 78, 200, 17);
+    cbUseTls->setGeometry(160, 48, 200, 17);
     // The usual port follows the box while the port is still the other usual one.
     connect(cbUseTls, &QCheckBox::toggled, this, [this](bool on) {
         if (lbeChatPort->text() == (on ? "6667" : "6697")) lbeChatPort->setText(on ? "6697" : "6667");
     });
 
+    auto* login = new QGroupBox("Login (SASL, over TLS only)", this);
+    login->setGeometry(8, 84, 377, 98);
+    auto* accountLabel = new QLabel("Account:", login);
+    accountLabel->setGeometry(12, 22, 62, 17);
+    lbeChatAccount = new QLineEdit(login);
+    lbeChatAccount->setObjectName("lbeChatAccount");
+    lbeChatAccount->setGeometry(76, 20, 285, 21);
+    lbeChatAccount->setPlaceholderText("none: no login");
+    accountLabel->setBuddy(lbeChatAccount);
+    auto* passwordLabel = new QLabel("Password:", login);
+    passwordLabel->setGeometry(12, 48, 62, 17);
+    lbeChatPassword = new QLineEdit(login);
+    lbeChatPassword->setObjectName("lbeChatPassword");
+    lbeChatPassword->setGeometry(76, 46, 285, 21);
+    lbeChatPassword->setEchoMode(QLineEdit::Password);
+    passwordLabel->setBuddy(lbeChatPassword);
+    lbSecretStore = new QLabel(login);
+    lbSecretStore->setObjectName("lbSecretStore");
+    lbSecretStore->setWordWrap(true);
+    lbSecretStore->setTextFormat(Qt::PlainText);
+    lbSecretStore->setGeometry(12, 70, 353, 26);
+    lbSecretStore->setText(Local(!secrets_ ? std::string("No secret store: a login cannot be kept.")
+                                 : unavailable_.empty()
+                                     ? std::string("The password is kept in the desktop's secret store.")
+                                     : unavailable_));
+    lbeChatAccount->setEnabled(secrets_ != nullptr);
+    lbeChatPassword->setEnabled(secrets_ != nullptr);
+
     auto* trust = new QGroupBox("Trusted certificate", this);
-    trust->setGeometry(8, 121, 377, 190);
+    trust->setGeometry(8, 186, 377, 140);
     auto* explain = new QLabel(
-        "A certificate the system does not vouch for (self-signed, expired, or for another name) "
-        "stops the connect. Enter its SHA-256 fingerprint here to trust that one certificate "
-        "for this host; then no other is accepted for it.",
+        "A certificate the system does not vouch for stops the connect. Enter its SHA-256 "
+        "fingerprint to trust that one certificate for this host, and no other.",
         trust);
     explain->setWordWrap(true);
-    explain->setGeometry(12, 20, 353, 62);
+    explain->setGeometry(12, 16, 353, 40);
     lbeTrustedFingerprint = new QLineEdit(trust);
     lbeTrustedFingerprint->setObjectName("lbeTrustedFingerprint");
-    lbeTrustedFingerprint->setGeometry(12, 86, 353, 21);
+    lbeTrustedFingerprint->setGeometry(12, 58, 353, 21);
     lbeTrustedFingerprint->setPlaceholderText("none: the system's trust store decides");
     lbRefused = new QLabel(trust);
     lbRefused->setObjectName("lbRefused");
     lbRefused->setWordWrap(true);
     lbRefused->setTextFormat(Qt::PlainText);
-    lbRefused->setGeometry(12, 112, 353, 44);
+    lbRefused->setGeometry(12, 80, 353, 30);
     btnTrustRefused = new QPushButton("Trust the refused certificate", trust);
     btnTrustRefused->setObjectName("btnTrustRefused");
-    btnTrustRefused->setGeometry(12, 158, 200, 25);
+    btnTrustRefused->setGeometry(12, 110, 200, 25);
     connect(btnTrustRefused, &QPushButton::clicked, this, [this] { btnTrustRefusedClick(); });
 
-    for (QLineEdit* e : {lbeChatHost, lbeChatPort, lbeTrustedFingerprint})
+    for (QLineEdit* e : {lbeChatHost, lbeChatPort, lbeTrustedFingerprint, lbeChatAccount})
         connect(e, &QLineEdit::textChanged, this, [changed] { changed(); });
+    connect(lbeChatPassword, &QLineEdit::textEdited, this, [this, changed] {
+        passwordEdited_ = true;
+        changed();
+    });
     connect(cbUseTls, &QCheckBox::toggled, this, [changed] { changed(); });
-    // The trusted certificate belongs to the host the field names.
+    // The trusted certificate and the password belong to the host (and account) the fields name.
     connect(lbeChatHost, &QLineEdit::textEdited, this, [this] {
         lbeTrustedFingerprint->setText(Local(CertificatePin(pins_, ToStd(lbeChatHost->text()))));
         UpdateRefused();
+        if (!passwordEdited_) FillPassword();
     });
+    connect(lbeChatAccount, &QLineEdit::textEdited, this, [this] {
+        if (!passwordEdited_) FillPassword();
+    });
+}
+
+void TChatServerPage::FillPassword() {
+    lbeChatPassword->clear();
+    const std::string account = ToStd(lbeChatAccount->text());
+    if (!secrets_ || account.empty()) return;
+    const TSecretResult r = secrets_->Read(SecretKey(account, ToStd(lbeChatHost->text())));
+    if (!r.Ok) lbSecretStore->setText(Local("The secret store did not answer: " + r.Error));
+    // Read back in the same form it is written in; the field is what the user typed.
+    if (r.Ok && r.Found) lbeChatPassword->setText(QString::fromUtf8(r.Secret.data(), static_cast<qsizetype>(r.Secret.size())));
+}
+
+bool TChatServerPage::SavePassword() {
+    if (!secrets_ || !passwordEdited_) return true;
+    const std::string account = ToStd(lbeChatAccount->text());
+    if (account.empty()) return true;
+    const std::string key = SecretKey(account, ToStd(lbeChatHost->text()));
+    // Not trimmed: blanks may be part of a password.
+    const std::string password = lbeChatPassword->text().toUtf8().toStdString();
+    const TSecretResult r = password.empty() ? secrets_->Erase(key) : secrets_->Write(key, password);
+    if (!r.Ok) {
+        lbSecretStore->setText(Local("The password was not stored: " + r.Error));
+        return false;
+    }
+    passwordEdited_ = false;
+    return true;
 }
 
 void TChatServerPage::Fill(const TSettings& s, const std::string& refusedHost, const std::string& refusedFingerprint) {
@@ -86,6 +148,9 @@ void TChatServerPage::Fill(const TSettings& s, const std::string& refusedHost, c
     lbeChatPort->setText(Local(s.ChatServerPort));
     cbUseTls->setChecked(s.ChatServerTls);
     lbeTrustedFingerprint->setText(Local(CertificatePin(pins_, s.ChatServerHost)));
+    lbeChatAccount->setText(Local(s.ChatAccount));
+    passwordEdited_ = false;
+    FillPassword();
     UpdateRefused();
 }
 
@@ -108,6 +173,7 @@ void TChatServerPage::Store(TSettings& v, const std::string& storedPins) const {
     v.ChatServerHost = ToStd(lbeChatHost->text());
     v.ChatServerPort = ToStd(lbeChatPort->text());
     v.ChatServerTls = cbUseTls->isChecked();
+    v.ChatAccount = ToStd(lbeChatAccount->text());
     // Fingerprints are compared as OpenSSL prints them: upper-case pairs joined by colons.
     v.ChatCertificatePins =
         WithCertificatePin(storedPins, v.ChatServerHost, ToStd(lbeTrustedFingerprint->text().toUpper()));

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// TChatServerPage: the settings dialog's page for the chat server, its TLS and trusted certificate.
+// TChatServerPage: the settings dialog's page for the chat server, its TLS, the SASL login and
+// the trusted certificate.
 #pragma once
 
+#include "settings/SecretStore.h"
 #include "settings/Settings.h"
 
 #include <QWidget>
@@ -16,14 +18,21 @@ class QPushButton;
 
 class TChatServerPage final : public QWidget {
 public:
-    // changed runs on every edit (the dialog enables Apply).
-    explicit TChatServerPage(std::function<void()> changed);
+    // changed runs on every edit (the dialog enables Apply). secrets keeps the login's
+    // password (null: no login can be set); unavailable, when not empty, says why it is kept
+    // for this session only.
+    explicit TChatServerPage(std::function<void()> changed, TSecretStore* secrets = nullptr,
+                             const std::string& unavailable = {});
 
     // refusedHost and refusedFingerprint: the certificate the chat last refused, offered for
     // trust (also when the command line named that host rather than the host field).
     void Fill(const TSettings& settings, const std::string& refusedHost, const std::string& refusedFingerprint);
     // Writes host, port, TLS and the pins (stored pins with this host's entry from the field).
     void Store(TSettings& values, const std::string& storedPins) const;
+    // Puts an edited password into the secret store under the account and host the fields
+    // name (an empty one is erased). False, with the store's reason shown on the page, when
+    // the store refuses.
+    bool SavePassword();
 
     void btnTrustRefusedClick();
 
@@ -33,11 +42,18 @@ public:
     QLineEdit* lbeTrustedFingerprint = nullptr;
     QLabel* lbRefused = nullptr;
     QPushButton* btnTrustRefused = nullptr;
+    QLineEdit* lbeChatAccount = nullptr;
+    QLineEdit* lbeChatPassword = nullptr;
+    QLabel* lbSecretStore = nullptr;
 
 private:
     void UpdateRefused();
+    void FillPassword();
 
     std::function<void()> changed_;
     std::string refusedHost_, refusedFingerprint_, pins_;
     bool trustRefused_ = false;
+    TSecretStore* secrets_;
+    std::string unavailable_;
+    bool passwordEdited_ = false;
 };

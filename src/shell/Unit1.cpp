@@ -56,6 +56,7 @@ TCorvaneGVMF::TCorvaneGVMF(TGuardedEventLoop& loop, TRegistryKey& settingsKey, T
     }
     games_ = std::make_unique<TGamesPage>(loop_, *udp_, *boxes_);
     irc_ = std::make_unique<TIRCCli>(loop_);
+    secrets_ = MakeDesktopSecretStore();
     CoolTrayIcon1 = new TCoolTrayIcon(this, TrayImages(), this);
     CoolTrayIcon1->OnMouseDown = [this](TCoolTrayIcon* sender, TTrayButton button, Qt::KeyboardModifiers shift,
                                         QPoint pos) {
@@ -170,6 +171,11 @@ void TCorvaneGVMF::BindChatPage() {
                       [this](const std::function<void()>& handler) { Guarded(handler); }},
         *irc_, Settings, Random, options_.ChatHost, options_.ChatPort);
     chat_->Session().SetServer(options_.ChatHost, options_.ChatPort, options_.ChatTls);
+    chat_->Session().Secrets = secrets_.Store.get();
+    // Only the changed value is written: the in-memory nickname must not reach the store.
+    chat_->Session().OnSettingsChanged = [this](const std::string& name) {
+        Guarded([&] { SaveSettingsValue(settingsKey_, Settings, name); });
+    };
     chat_->Messages().OnNotifyUserMessage = [this](const TUserMessage& message) { NotifyUserMessage(message); };
     chat_->Messages().DeveloperMode = [this] { return developerMode_; };
     chat_->OnJoinFriendGame = [this](const std::string& server) { return JoinFriendGame(server); };
@@ -190,6 +196,11 @@ void TCorvaneGVMF::ApplyChatServer() {
         chat_->Session().SetServer(Settings.ChatServerHost, Settings.ChatServerPort, Settings.ChatServerTls);
     else
         chat_->Session().SetServer(options_.ChatHost, options_.ChatPort, options_.ChatTls);
+    chat_->Session().Secrets = secrets_.Store.get();
+    // Only the changed value is written: the in-memory nickname must not reach the store.
+    chat_->Session().OnSettingsChanged = [this](const std::string& name) {
+        Guarded([&] { SaveSettingsValue(settingsKey_, Settings, name); });
+    };
 }
 
 void TCorvaneGVMF::BuildMenu() {

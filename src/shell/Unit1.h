@@ -13,6 +13,7 @@
 #include "shell/GuardedEventLoop.h"
 #include "shell/QtMessageBoxes.h"
 #include "shell/QtProgramStarter.h"
+#include "shell/SecretServiceStore.h"
 #include "shell/SoundPlayer.h"
 #include "shell/Unit2.h"
 #include "shell/Unit3.h"
@@ -134,6 +135,8 @@ public:
     TChatPage& Chat() { return *chat_; }
     // Points the chat's next connect at the server the options or the settings name.
     void ApplyChatServer();
+    // Where the chat's login password is kept.
+    TDesktopSecrets& Secrets() { return secrets_; }
     TCorvaneCheck* Tracker() { return tracker_.get(); }
     TGamesRefresh* Refresh() { return refresh_.get(); }
     TJoinGame& Join() { return *join_; }
@@ -203,6 +206,7 @@ private:
     std::string bindError_;
     std::unique_ptr<TGamesPage> games_;
     std::unique_ptr<TIRCCli> irc_;
+    TDesktopSecrets secrets_;
     // After the client: it lets go of the client's events when it goes.
     std::unique_ptr<TChatPage> chat_;
     std::unique_ptr<TCorvaneCheck> tracker_;

@@ -274,7 +274,7 @@ void TfrmOptions::BuildControls() {
     PageControl1->addTab(tsTracker, "Tracker");
     connect(tsTracker->seTrackerPort, &QSpinBox::valueChanged, this, onChange);
 
-    ChatServer = new TChatServerPage(onChange);
+    ChatServer = new TChatServerPage(onChange, owner_.Secrets().Store.get(), owner_.Secrets().Unavailable);
     PageControl1->addTab(ChatServer, "Chat server");
 
     BuildPageList();
@@ -372,6 +372,7 @@ TSettings TfrmOptions::Values() const {
     for (std::size_t i = 0; i < 10; ++i) *shortcuts[i] = text(lbeShortcut[i]);
     v.Tracker = tsTracker->Text();
     ChatServer->Store(v, owner_.Settings.ChatCertificatePins);
+    v.ChatStsPolicies = owner_.Settings.ChatStsPolicies;  // the servers' to set, not the dialog's
     return v;
 }
 
@@ -480,6 +481,7 @@ void TfrmOptions::btnApplyClick() {
         ApplyOptions(owner_.Settings, owner_.SettingsKey(), Values(), targets, events);
     });
     SaveFormingAlerts();
+    ChatServer->SavePassword();
     owner_.ApplyChatServer();
 }
 
@@ -490,6 +492,12 @@ void TfrmOptions::btnOKClick() {
     });
     if (!mayClose) return;
     SaveFormingAlerts();
+    // A password the store refused stays on the page, saying why, for another try.
+    if (!ChatServer->SavePassword()) {
+        PageControl1->setCurrentWidget(ChatServer);
+        owner_.ApplyChatServer();
+        return;
+    }
     owner_.ApplyChatServer();
     close();
 }

@@ -135,6 +135,27 @@ TEST_F(ChatOnInspircd, AVoicedUserIsFollowedThroughModesNickKickPartAndQuit) {
     EXPECT_EQ(Users(), (Texts{"@bot0", "Ann"}));
 }
 
+TEST_F(ChatOnInspircd, WithCapabilitiesOnAnAwayUserIsGreyedAndANamesReplyKeepsEveryPrefix) {
+    TIrcCrowd crowd(ircd.Port(), 2, "#Lobby_20");
+    AnnConnects();
+    ASSERT_TRUE(Wait([&] { return Has("bot1"); }));
+    EXPECT_TRUE(ann.Caps().Enabled("away-notify") && ann.Caps().Enabled("multi-prefix")) << ServerText();
+    crowd.Send(1, "AWAY :lunch");
+    ASSERT_TRUE(Wait([&] { return page.List("#Lobby_20")->Away("bot1"); })) << ServerText();
+    crowd.Send(1, "AWAY");
+    ASSERT_TRUE(Wait([&] { return !page.List("#Lobby_20")->Away("bot1"); }));
+
+    // Without multi-prefix the names reply would give @bot1 only, and -o would leave no voice.
+    crowd.Send(0, "MODE #Lobby_20 +ov bot1 bot1");
+    ASSERT_TRUE(Wait([&] { return Has("@bot1"); }));
+    ann.SendLine("PART #Lobby_20");
+    ASSERT_TRUE(Wait([&] { return Users().empty(); }));
+    ann.SendLine("JOIN #Lobby_20");
+    ASSERT_TRUE(Wait([&] { return Has("@bot1") && Entries("Ann") == 1; }));
+    crowd.Send(0, "MODE #Lobby_20 -o bot1");
+    ASSERT_TRUE(Wait([&] { return Has("+bot1"); })) << Dump();
+}
+
 TEST_F(ChatOnInspircd, BracketsAndBracesAreOneNickUnderRfc1459) {
     TIrcCrowd crowd(ircd.Port(), 1, "#Lobby_20");
     TIRCCli other{loop};

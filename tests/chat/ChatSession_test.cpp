@@ -93,10 +93,11 @@ TEST_F(ChatSessionTest, ConnectLogsInRegistersAndWritesConnectedEverywhereInRowO
     for (auto name : {"bob", "#Lobby_20", "carl"})
         EXPECT_EQ(page.View(name)->Lines.back(), (TFakeLine{"Connected to " + where, TFontStyle::Regular, {0, 0, 127}}));
 
-    // The client's login lines, then the window's own registration with the run's first numbers.
-    const std::string expected = "nick Ann\r\nuser  - - :CorvaneGV v1.01 - Ann Example\r\n"
+    // The capability request, the client's login lines, then the window's own registration
+    // with the run's first numbers.
+    const std::string expected = "CAP LS 302\r\nnick Ann\r\nuser  - - :CorvaneGV v1.01 - Ann Example\r\n"
                                  "USER GV10000 \"GV12824.GV87493\" \"127.0.0.1\" :CorvaneGV v1.01 - Ann Example\r\n";
-    EXPECT_EQ(ReceiveLines(3), expected) << Escaped(received);
+    EXPECT_EQ(ReceiveLines(4), expected) << Escaped(received);
 }
 
 TEST_F(ChatSessionTest, ClosedSessionWritesDisconnectedEmptiesUserListsAndKeepsEverythingElse) {

@@ -53,14 +53,22 @@ public:
     void ItemInserted(int index, const std::string& caption) override {
         Items.insert(Items.begin() + index, caption);
         Marks.insert(Marks.begin() + index, false);
+        Aways.insert(Aways.begin() + index, false);
     }
     void ItemRemoved(int index) override {
         Items.erase(Items.begin() + index);
         Marks.erase(Marks.begin() + index);
+        Aways.erase(Aways.begin() + index);
     }
     void ItemsCleared() override {
         Items.clear();
         Marks.clear();
+        Aways.clear();
+    }
+    void ItemAway(int index, bool away) override { Aways.at(static_cast<std::size_t>(index)) = away; }
+    bool Away(const std::string& caption) const {
+        auto it = std::find(Items.begin(), Items.end(), caption);
+        return it != Items.end() && Aways[static_cast<std::size_t>(it - Items.begin())];
     }
     void ItemMarked(int index, bool marked) override { Marks.at(static_cast<std::size_t>(index)) = marked; }
     std::vector<std::string> Marked() const {
@@ -79,6 +87,7 @@ public:
     std::string Name;
     std::vector<std::string> Items;
     std::vector<bool> Marks;  // beside Items
+    std::vector<bool> Aways;  // beside Items
     int Selected = -1;
     bool Visible = false;
 };

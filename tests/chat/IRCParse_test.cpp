@@ -82,3 +82,14 @@ TEST(IRCParse, OnlyThreeDigitsMakeANumericAndCaseIsBlindForLettersOnly) {
     EXPECT_FALSE(SameTextAscii("a[", "A{"));  // no RFC 1459 case mapping
     EXPECT_FALSE(SameTextAscii("\xe4", "\xc4"));
 }
+
+TEST(IRCParse, MessageTagsAreCutOffAndTheirValuesUnescaped) {
+    TIRCLine line;
+    ASSERT_TRUE(ParseIRCLine("@time=2026-12-09T05:30:00.000Z;msgid=a\\sb\\:c\\\\ :n!u@h PRIVMSG #c :hi", line));
+    EXPECT_EQ(line.Prefix, ":n!u@h");
+    EXPECT_EQ(line.Command, "PRIVMSG");
+    EXPECT_EQ(TagValue(line.Tags, "time"), "2026-12-09T05:30:00.000Z");
+    EXPECT_EQ(TagValue(line.Tags, "msgid"), "a b;c\\");
+    EXPECT_EQ(TagValue(line.Tags, "ms"), "");
+    EXPECT_FALSE(ParseIRCLine("@only=tags", line));
+}
