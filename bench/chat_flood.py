@@ -173,6 +173,8 @@ def program_pid(wrapper, seconds=10):
                 continue
             comm, rest = stat[stat.index("(") + 1:stat.rindex(")")], stat[stat.rindex(")") + 2:].split()
             pid, ppid = int(entry), int(rest[1])
+            if pid == wrapper.pid and comm == "corvanegv":
+                return pid  # the wrapper ran it in its place (env, nice)
             while ppid > 1 and ppid != wrapper.pid:
                 try:
                     with open("/proc/%d/stat" % ppid) as f:
