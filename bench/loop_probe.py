@@ -6,7 +6,8 @@ the client's PONG. The client answers on its loop, so a round trip is the longes
 busy elsewhere (plus the relay's own lateness, which is reported beside it).
 
 Usage: bench/loop_probe.py --listen PORT --upstream PORT [--period 0.2]
-Prints one line per event on stdout: "ready", "rtt MS", "lag MS" (the relay woke that late),
+Prints one line per event on stdout: "ready", "rtt MS AT", "lag MS AT" (the relay woke that
+late; AT is the relay's clock in seconds),
 "lost N" (probes unanswered when a connection ended), "nick NAME" (the client sent NICK),
 "session up|down". Everything on 127.0.0.1.
 """
@@ -109,7 +110,7 @@ def main():
                             token = line[line.index(TOKEN):].split()[0]
                             sent = session.outstanding.pop(token, None)
                             if sent is not None:
-                                say("rtt %.1f" % ((now - sent) * 1000))
+                                say("rtt %.1f %.3f" % ((now - sent) * 1000, now))
                             continue
                         if line[:5].upper() == b"NICK ":
                             say("nick " + line[5:].decode("latin-1").lstrip(":"))
@@ -123,7 +124,7 @@ def main():
         if now >= next_probe:
             lag = (now - next_probe) * 1000
             if lag >= 5:
-                say("lag %.1f" % lag)
+                say("lag %.1f %.3f" % (lag, now))
             next_probe = now + a.period
             if session and not session.down:
                 serial += 1
