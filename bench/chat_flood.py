@@ -5,6 +5,10 @@ program (offscreen) and weechat-headless, as a baseline IRC client, sit in the c
 the CPU seconds each spent on the flood and each one's peak memory.
 
 Usage: bench/chat_flood.py [--build build] [--messages 100000] [--rate 5000] [--variant NAME]
+                           [--backlog KIB] [--wrap "heaptrack -o FILE"]
+The rate is the most the bots send: they wait while either client has more than --backlog KiB
+on its way to it, so that ngircd, which drops a client whose unread lines pass its send queue
+limit, keeps both and both spend their CPU on the whole flood.
 Variants: links (two links no other message has, the default), repeat (one link, the same in
 every message), plain (no links), formatting (colours and styles, every colour pair in turn),
 long (messages at the 512-byte line limit), senders (10,000 bots take turns), private (1,000
