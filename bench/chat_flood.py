@@ -342,6 +342,12 @@ def main():
             cpu_w = cpu_seconds(weechat.pid) - before[weechat][0]
             print("CPU ratio corvanegv / weechat-headless: %.2f" % (cpu_p / cpu_w if cpu_w else float("inf")))
         finally:
+            # A wrapper does not always pass the stop on to the program it started.
+            if a.wrap and isinstance(locals().get("program"), Process):
+                try:
+                    os.kill(program.pid, 15)
+                except OSError:
+                    pass
             for p in reversed(procs):
                 p.terminate()
                 try:
