@@ -5,6 +5,10 @@ program (offscreen) and weechat-headless, as a baseline IRC client, sit in the c
 the CPU seconds each spent on the flood and each one's peak memory.
 
 Usage: bench/chat_flood.py [--build build] [--messages 100000] [--rate 5000] [--variant NAME]
+                           [--backlog KIB] [--wrap "heaptrack -o FILE"]
+The rate is the most the bots send: they wait while either client has more than --backlog KiB
+on its way to it, so that ngircd, which drops a client whose unread lines pass its send queue
+limit, keeps both and both spend their CPU on the whole flood.
 Variants: links (two links no other message has, the default), repeat (one link, the same in
 every message), plain (no links), formatting (colours and styles, every colour pair in turn),
 long (messages at the 512-byte line limit), senders (10,000 bots take turns), private (1,000
@@ -109,6 +113,43 @@ class Bot:
             names += line.split(":", 2)[2].split()
 
 
+def tcp_rows():
+    """(local port, remote port, send queue, receive queue, inode) of every IPv4 TCP socket."""
+    rows = []
+    with open("/proc/net/tcp") as f:
+        next(f)
+        for line in f:
+            v = line.split()
+            tx, rx = v[4].split(":")
+            rows.append((int(v[1].split(":")[1], 16), int(v[2].split(":")[1], 16), int(tx, 16), int(rx, 16), v[9]))
+    return rows
+
+
+def client_port(pid, server_port):
+    """The local port of a process's connection to the IRC server."""
+    inodes = set()
+    for fd in os.listdir("/proc/%d/fd" % pid):
+        try:
+            link = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+        except OSError:
+            continue
+        if link.startswith("socket:["):
+            inodes.add(link[8:-1])
+    return next((r[0] for r in tcp_rows() if r[4] in inodes and r[1] == server_port), None)
+
+
+def backlogs(ports, server_port):
+    """Bytes on their way to each client: unread at the client plus unsent at the server. Kept
+    small, the server never has to buffer for a slow reader, so it never drops one."""
+    out = dict.fromkeys(ports, 0)
+    for local, remote, tx, rx, _ in tcp_rows():
+        if local in out and remote == server_port:
+            out[local] += rx
+        elif local == server_port and remote in out:
+            out[remote] += tx
+    return list(out.values())
+
+
 def message(variant, k):
     if variant == "links":
         return "message %d from the flood, see https://example.org/page/%d or www.example.com/%d" % (k, k, k)
@@ -122,6 +163,39 @@ def message(variant, k):
     return "message %d from the flood with some words in it" % k
 
 
+def program_pid(wrapper, seconds=10):
+    """The program's own process when it runs under a wrapper command."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/stat" % entry) as f:
+                    stat = f.read()
+            except OSError:
+                continue
+            comm, rest = stat[stat.index("(") + 1:stat.rindex(")")], stat[stat.rindex(")") + 2:].split()
+            pid, ppid = int(entry), int(rest[1])
+            if pid == wrapper.pid and comm == "corvanegv":
+                return pid  # the wrapper ran it in its place (env, nice)
+            while ppid > 1 and ppid != wrapper.pid:
+                try:
+                    with open("/proc/%d/stat" % ppid) as f:
+                        ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+                except OSError:
+                    break
+            if comm == "corvanegv" and ppid == wrapper.pid:
+                return pid
+        time.sleep(0.2)
+    raise RuntimeError("the program did not start under the wrapper")
+
+
+class Process:
+    def __init__(self, pid):
+        self.pid = pid
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -131,6 +205,9 @@ def main():
     ap.add_argument("--variant", default="links",
                     choices=("links", "repeat", "plain", "formatting", "long", "senders", "private"))
     ap.add_argument("--bots", type=int, default=0, help="bots for senders/private (10,000 / 1,000)")
+    ap.add_argument("--backlog", type=int, default=256,
+                    help="KiB on their way to a client before the bots wait for it to read")
+    ap.add_argument("--wrap", default="", help="a command the program runs under (heaptrack, valgrind ...)")
     ap.add_argument("--tls", action="store_true", help="the program on ngircd's TLS port (compare with a plain run)")
     a = ap.parse_args()
     nbots = a.bots or {"senders": 10000, "private": 1000}.get(a.variant, 1)
@@ -171,11 +248,13 @@ def main():
                 wait_port(tls_port)
 
             program = subprocess.Popen(
-                [os.path.join(a.build, "src", "shell", "corvanegv"), "--tracker", "127.0.0.1:%d" % free_port(),
+                a.wrap.split() + [os.path.join(a.build, "src", "shell", "corvanegv"), "--tracker", "127.0.0.1:%d" % free_port(),
                  "--chat-server", program_server, "--config-dir", os.path.join(tmp, "program")],
                 env=dict(os.environ, QT_QPA_PLATFORM="offscreen", **program_env), stdout=subprocess.DEVNULL,
                 stderr=subprocess.DEVNULL)
             procs.append(program)
+            if a.wrap:
+                program = Process(program_pid(program))
             weechat = subprocess.Popen(
                 ["weechat-headless", "--dir", os.path.join(tmp, "weechat"), "-r",
                  "/server add local 127.0.0.1/%d -notls;/set irc.server.local.nicks wcbase;"
@@ -211,6 +290,12 @@ def main():
                 nicks = [m.lstrip("@+") for m in bot.members()]
                 target = next(m for m in nicks if m not in ("flooder", "wcbase") and not m.startswith("f0"))
             before = {p: (cpu_seconds(p.pid), peak_kib(p.pid)) for p in (program, weechat)}
+            # ngircd drops a client whose unread lines pass its send queue limit, and a dropped
+            # client spends no more CPU on the flood: the bots keep pace with the slower reader.
+            ports = [client_port(p.pid, port) for p in (program, weechat)]
+            if None in ports:
+                raise RuntimeError("no connection to the IRC server found for a client")
+            paused = 0.0
 
             start = time.time()
             batch = max(a.rate // 20, 1)
@@ -225,21 +310,28 @@ def main():
                         except OSError:
                             pass
                 bot.lines(0)
-                wait = start + (i + batch) / a.rate - time.time()
+                t0 = time.time()
+                while max(backlogs(ports, port)) > a.backlog * 1024:
+                    time.sleep(0.01)
+                paused += time.time() - t0
+                wait = start + paused + (i + batch) / a.rate - time.time()
                 if wait > 0:
                     time.sleep(wait)
             sent = time.time() - start
 
             # Done when neither client's CPU time grows for two seconds.
             last, quiet = None, 0
-            while quiet < 4:
+            while quiet < 4 or max(backlogs(ports, port)) > 0:
                 time.sleep(0.5)
                 now = (cpu_seconds(program.pid), cpu_seconds(weechat.pid))
                 quiet = quiet + 1 if now == last else 0
                 last = now
             members = bot.members()
-            print("%s: %d messages in %.1f s (%d/s) from %d bots; still in %s: %d of %d" %
-                  (a.variant, a.messages, sent, a.messages / sent, nbots, LOBBY, len(members), nbots + 2))
+            print("%s: %d messages in %.1f s (%d/s; %.1f s of it waiting for the slower reader) from %d bots; "
+                  "still in %s: %d of %d" % (a.variant, a.messages, sent, a.messages / sent, paused, nbots, LOBBY,
+                                             len(members), nbots + 2))
+            if "wcbase" not in [m.lstrip("@+") for m in members] or len(members) < nbots + 2:
+                print("a client or a bot was dropped during the flood: the CPU figures do not compare")
             if nbots == 1:
                 print("members at the end: %s" % " ".join(sorted(members)))
             for name, p in (("corvanegv", program), ("weechat-headless", weechat)):
@@ -250,6 +342,12 @@ def main():
             cpu_w = cpu_seconds(weechat.pid) - before[weechat][0]
             print("CPU ratio corvanegv / weechat-headless: %.2f" % (cpu_p / cpu_w if cpu_w else float("inf")))
         finally:
+            # A wrapper does not always pass the stop on to the program it started.
+            if a.wrap and isinstance(locals().get("program"), Process):
+                try:
+                    os.kill(program.pid, 15)
+                except OSError:
+                    pass
             for p in reversed(procs):
                 p.terminate()
                 try:

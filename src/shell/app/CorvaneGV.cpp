@@ -4,6 +4,7 @@
 #include "shell/CommandLine.h"
 #include "shell/CorvaneApplication.h"
 #include "shell/GuardedEventLoop.h"
+#include "shell/HeapPolicy.h"
 #include "shell/Identity.h"
 #include "shell/QtEventLoop.h"
 #include "shell/SoundPlayer.h"
@@ -16,6 +17,7 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
+    KeepLargeBlocksReturnable();
     std::vector<std::string> args(argv, argv + argc);
     TCommandLine line;
     std::string error;
