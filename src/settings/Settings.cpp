@@ -39,7 +39,7 @@ constexpr TValueDef Text(const char* name, std::string TSettings::*text, const c
 using S = TSettings;
 
 // The load order; the table is also the one place that names each value.
-constexpr std::array<TValueDef, 39> kLoadOrder = {{
+constexpr std::array<TValueDef, 41> kLoadOrder = {{
     Optional("FSPath", &S::FSPath),
     Optional("FSCmd", &S::FSCmd),
     Flag("FSEnabled", &S::FSEnabled, true),
@@ -81,10 +81,12 @@ constexpr std::array<TValueDef, 39> kLoadOrder = {{
     Flag("ChatServerTls", &S::ChatServerTls, true),
     Text("ChatCertificatePins", &S::ChatCertificatePins, ""),
     Flag("ShowColours", &S::ShowFormatting, true),
+    Text("Friends", &S::Friends, ""),
+    Flag("FriendNotifications", &S::FriendNotifications, true),
 }};
 
 // The save order differs from the load order only in each game's flag coming first.
-constexpr std::array<std::string_view, 39> kSaveOrder = {
+constexpr std::array<std::string_view, 41> kSaveOrder = {
     "FSEnabled", "FSPath", "FSCmd", "BtRLEnabled", "BtRLPath", "BtRLCmd", "WCSEnabled", "WCSPath", "WCSCmd",
     "StarfoxEnabled", "StarfoxPath", "StarfoxCmd", "Nickname", "FullName", "DontAskQuitQuestion",
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
@@ -93,6 +95,7 @@ constexpr std::array<std::string_view, 39> kSaveOrder = {
     "Tracker",
     "ChatServerHost", "ChatServerPort", "ChatServerTls", "ChatCertificatePins",
     "ShowColours",
+    "Friends", "FriendNotifications",
 };
 
 const TValueDef& Def(std::string_view name) {

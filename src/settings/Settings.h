@@ -40,6 +40,8 @@ struct TSettings {
     // Certificates the user trusts, "host fingerprint" pairs, each ended by ';'.
     std::string ChatCertificatePins;
     bool ShowFormatting = false;       // "ShowColours": formatting codes shown as styles, else taken out
+    std::string Friends;               // nicknames separated by blanks
+    bool FriendNotifications = false;  // a desktop notification when a friend comes online or starts a game
 
     bool operator==(const TSettings&) const = default;
 };

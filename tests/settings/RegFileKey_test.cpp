@@ -70,6 +70,7 @@ const std::string kFreshText =
     "\"ChatServerHost\"=\"irc.libera.chat\"\r\n\"ChatServerPort\"=\"6697\"\r\n"
     "\"ChatServerTls\"=dword:00000001\r\n\"ChatCertificatePins\"=\"\"\r\n"
     "\"ShowColours\"=dword:00000001\r\n"
+    "\"Friends\"=\"\"\r\n\"FriendNotifications\"=dword:00000001\r\n"
     "\r\n";
 
 // Loads with a fresh key object and generator, as a new run of the program would.

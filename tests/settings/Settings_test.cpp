@@ -18,7 +18,7 @@ const std::vector<std::string> kLoadOrder = {
     "MinimizeToTray", "TrayIconVisible", "AlwaysPlaySound", "Notification-UserMessage", "Sound-UserMessage",
     "SoundPath-UserMessage", "Shortcut1", "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6",
     "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker", "ChatServerHost",
-    "ChatServerPort", "ChatServerTls", "ChatCertificatePins", "ShowColours"};
+    "ChatServerPort", "ChatServerTls", "ChatCertificatePins", "ShowColours", "Friends", "FriendNotifications"};
 
 // What a machine without the key holds after the first start.
 std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& fullName) {
@@ -36,6 +36,8 @@ std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& full
     v.push_back(Dw("ChatServerTls", 1));
     v.push_back(Str("ChatCertificatePins", ""));
     v.push_back(Dw("ShowColours", 1));
+    v.push_back(Str("Friends", ""));
+    v.push_back(Dw("FriendNotifications", 1));
     return v;
 }
 
@@ -251,7 +253,8 @@ TEST(SaveSettings, WritesEveryValueInItsOrderWithOneCommit) {
                          "Notification-UserMessage", "Sound-UserMessage", "SoundPath-UserMessage", "Shortcut1",
                          "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6", "Shortcut7", "Shortcut8",
                          "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker", "ChatServerHost",
-                         "ChatServerPort", "ChatServerTls", "ChatCertificatePins", "ShowColours"}));
+                         "ChatServerPort", "ChatServerTls", "ChatCertificatePins", "ShowColours", "Friends",
+                         "FriendNotifications"}));
     EXPECT_EQ(*key.StoredValue("FSPath"), Str("FSPath", ""));  // empty paths are written too
     EXPECT_EQ(*key.StoredValue("WCSEnabled"), Dw("WCSEnabled", 1));
 
