@@ -5,7 +5,9 @@
 #include "settings/OptionsApply.h"
 #include "shell/GamesPageView.h"
 #include "shell/ChatPage.h"
+#include "shell/FriendsBinding.h"
 #include "shell/OptionsChatServer.h"
+#include "shell/OptionsFriends.h"
 #include "shell/QtMessageBoxes.h"
 #include "shell/TrackerPage.h"
 #include "shell/Unit1.h"
@@ -273,6 +275,7 @@ void TfrmOptions::BuildControls() {
 
     ChatServer = new TChatServerPage(onChange);
     PageControl1->addTab(ChatServer, "Chat server");
+    PageControl1->addTab(tsFriends = new TFriendsOptionsPage(onChange), "Friends");
 
     std::vector<QLineEdit*> edits{lbeNickname, lbeFullName, edSoundPathUserMessage, tsTracker->lbeTrackerAddress};
     for (const TGameControls& g : Games) edits.insert(edits.end(), {g.lbePath, g.lbeCmd});
@@ -309,6 +312,7 @@ void TfrmOptions::FormCreate() {
     edSoundPathUserMessage->setText(Local(s.SoundPathUserMessage));
     const TChatSession& session = owner_.Chat().Session();
     ChatServer->Fill(s, session.Host(), session.RefusedFingerprint());
+    tsFriends->Fill(s);
     if (owner_.tsGames) {
         const auto alerts = owner_.tsGames->ViewSettings().AlertPlayers;
         for (std::size_t i = 0; i < 4; ++i) {
@@ -352,6 +356,7 @@ TSettings TfrmOptions::Values() const {
     for (std::size_t i = 0; i < 10; ++i) *shortcuts[i] = text(lbeShortcut[i]);
     v.Tracker = tsTracker->Text();
     ChatServer->Store(v, owner_.Settings.ChatCertificatePins);
+    tsFriends->Store(v);
     return v;
 }
 
@@ -461,6 +466,7 @@ void TfrmOptions::btnApplyClick() {
     });
     SaveFormingAlerts();
     owner_.ApplyChatServer();
+    owner_.Friends().SettingsChanged();
 }
 
 void TfrmOptions::btnOKClick() {
@@ -471,6 +477,7 @@ void TfrmOptions::btnOKClick() {
     if (!mayClose) return;
     SaveFormingAlerts();
     owner_.ApplyChatServer();
+    owner_.Friends().SettingsChanged();
     close();
 }
 

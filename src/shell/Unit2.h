@@ -20,6 +20,7 @@ class QRadioButton;
 class QSpinBox;
 class QTabWidget;
 class TChatServerPage;
+class TFriendsOptionsPage;
 class TCorvaneGVMF;
 class TOptionsApplyTargets;
 class TTrackerPage;
@@ -96,6 +97,8 @@ public:
     TTrackerPage* tsTracker = nullptr;
     // Chat server (its own file).
     TChatServerPage* ChatServer = nullptr;
+    // Friends (its own file).
+    TFriendsOptionsPage* tsFriends = nullptr;
 
 private:
     void BuildControls();
