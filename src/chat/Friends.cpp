@@ -141,7 +141,9 @@ bool TFriends::Move(TFriend& f, TFriendState state, TClock::time_point now, std:
     f.Server = std::move(server);
     f.Changed = now;
     if (OnChange) OnChange(f);
-    const bool cameOnline = (before == TFriendState::Offline) && state != TFriendState::Offline;
+    // Unknown again after a lost connection is no coming online either.
+    const bool cameOnline =
+        before == TFriendState::Offline && state != TFriendState::Offline && state != TFriendState::Unknown;
     const bool announced = state == TFriendState::Playing;
     if ((cameOnline || announced) && (!f.EverNotified || now - f.Notified >= NotifyGap)) {
         f.EverNotified = true;
