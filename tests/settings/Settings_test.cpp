@@ -90,6 +90,7 @@ TEST(LoadSettings, FreshMachineGetsEveryDefaultInOneCommitAndTheFieldsMatchTheKe
     expected.ChatServerPort = "6697";
     expected.ChatServerTls = true;
     expected.ShowFormatting = true;
+    expected.FriendNotifications = true;
     EXPECT_EQ(run.Settings, expected);
 
     // The second start finds everything and writes nothing.
