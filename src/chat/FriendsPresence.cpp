@@ -74,6 +74,15 @@ bool TFriendsPresence::Remove(const std::string& nick) {
 }
 
 void TFriendsPresence::ListChanged() {
+    // A friend added while he sits in the lobby is there now, not only online.
+    const int lobby = conversations_.FindRow(LobbyChannel);
+    const TUserList* users = lobby < 0 ? nullptr : conversations_.Row(lobby).UserList.get();
+    if (users && begun_) {
+        std::vector<std::string> there;
+        for (const TFriend* f : friends_.NewestFirst())
+            if (users->Find(f->Nick) >= 0) there.push_back(f->Nick);
+        for (const std::string& nick : there) friends_.JoinedLobby(nick, Now());
+    }
     if (begun_) {
         SendAll(friends_.MonitorUpdateLines(MonitorLimit()));
         // New friends beyond MONITOR's reach need not wait for the next round.

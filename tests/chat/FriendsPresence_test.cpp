@@ -174,6 +174,13 @@ TEST_F(PresenceOnNgircd, IsonRoundsArePacedAndTheLobbysLinesGiveTheSameStates) {
     EXPECT_GE(closest, 100) << "ISON lines were not paced";
     EXPECT_FALSE(rig.ServerViewNames("Wingman0")) << "ISON answers shown: " << rig.Dump();
 
+    // A friend added while he sits in the lobby is in the lobby at once.
+    TIrcCrowd early(ngircd.Port(), 1, "#Lobby_20", "Early");
+    ASSERT_TRUE(Wait([&] { return rig.InLobby("Early0"); }));
+    rig.presence.Remove("pilot_number_0");
+    rig.presence.Add("Early0");
+    EXPECT_EQ(rig.State("Early0"), TFriendState::InLobby);
+
     // Maverick comes on: the next round finds him.
     TIrcCrowd maverick(ngircd.Port(), 1, "#elsewhere", "Maverick");
     ASSERT_TRUE(Wait([&] { return rig.State("Maverick0") == TFriendState::Online; }, 5000)) << rig.Dump();
