@@ -141,7 +141,9 @@ bool TFriends::Move(TFriend& f, TFriendState state, TClock::time_point now, std:
     f.Server = std::move(server);
     f.Changed = now;
     if (OnChange) OnChange(f);
-    const bool cameOnline = (before == TFriendState::Offline) && state != TFriendState::Offline;
+    // Unknown again after a lost connection is no coming online either.
+    const bool cameOnline =
+        before == TFriendState::Offline && state != TFriendState::Offline && state != TFriendState::Unknown;
     const bool announced = state == TFriendState::Playing;
     if ((cameOnline || announced) && (!f.EverNotified || now - f.Notified >= NotifyGap)) {
         f.EverNotified = true;
@@ -210,6 +212,8 @@ bool TFriends::AnnouncedGame(std::string_view nick, const std::string& server, T
 
 void TFriends::ConnectionLost(TClock::time_point now) {
     asked_.clear();
+    watched_.clear();
+    unwatched_.clear();
     monitoring_ = false;
     for (TFriend& f : friends_) Move(f, TFriendState::Unknown, now);
 }
@@ -221,16 +225,48 @@ void TFriends::Expire(TClock::time_point now) {
 
 std::vector<std::string> TFriends::MonitorLines(std::size_t limit) {
     std::vector<std::string> nicks;
+    watched_.clear();
     unwatched_.clear();
     for (const TFriend& f : friends_) {
-        if (limit == 0 || nicks.size() < limit)
+        if (limit == 0 || nicks.size() < limit) {
             nicks.push_back(f.Nick);
-        else
+            watched_.push_back(fold_(f.Nick));
+        } else {
             unwatched_.push_back(fold_(f.Nick));
+        }
     }
     monitoring_ = true;
     std::vector<std::string> lines{"MONITOR C"};
     for (std::string& line : Chunked("MONITOR + ", nicks, ',')) lines.push_back(std::move(line));
+    return lines;
+}
+
+std::vector<std::string> TFriends::MonitorUpdateLines(std::size_t limit) {
+    if (!monitoring_) return {};
+    const auto known = [](const std::vector<std::string>& keys, const std::string& key) {
+        return std::find(keys.begin(), keys.end(), key) != keys.end();
+    };
+    std::vector<std::string> current;
+    for (const TFriend& f : friends_) current.push_back(fold_(f.Nick));
+    std::vector<std::string> gone;
+    std::erase_if(watched_, [&](const std::string& key) {
+        if (known(current, key)) return false;
+        gone.push_back(key);
+        return true;
+    });
+    std::erase_if(unwatched_, [&](const std::string& key) { return !known(current, key); });
+    std::vector<std::string> added;
+    for (std::size_t i = 0; i < friends_.size(); ++i) {
+        if (known(watched_, current[i]) || known(unwatched_, current[i])) continue;
+        if (limit == 0 || watched_.size() < limit) {
+            watched_.push_back(current[i]);
+            added.push_back(friends_[i].Nick);
+        } else {
+            unwatched_.push_back(current[i]);
+        }
+    }
+    std::vector<std::string> lines = Chunked("MONITOR - ", gone, ',');
+    for (std::string& line : Chunked("MONITOR + ", added, ',')) lines.push_back(std::move(line));
     return lines;
 }
 
@@ -262,6 +298,7 @@ void TFriends::MonitorListFull(std::string_view targets) {
     for (std::string_view t : Split(targets, ",")) {
         if (!Find(t)) continue;
         std::string key = fold_(t);
+        std::erase(watched_, key);
         if (std::find(unwatched_.begin(), unwatched_.end(), key) == unwatched_.end()) unwatched_.push_back(std::move(key));
     }
 }

@@ -75,6 +75,12 @@ public:
     // chunks. limit is the server's MONITOR value (0: none given); friends past it, and those
     // a 734 refused, are asked by ISON instead.
     std::vector<std::string> MonitorLines(std::size_t limit);
+    // After the list changed under a running MONITOR: "MONITOR - a,b" for those no longer
+    // friends and "MONITOR + c,d" for new ones while the limit has room (the rest go to ISON).
+    std::vector<std::string> MonitorUpdateLines(std::size_t limit);
+    bool Monitoring() const { return monitoring_; }
+    // An ISON line is still waiting for its answer.
+    bool AwaitingIson() const { return !asked_.empty(); }
     // "ISON a b ..." for every friend not watched by MONITOR; the answers are matched to the
     // lines in the order sent.
     std::vector<std::string> IsonLines();
@@ -99,6 +105,7 @@ private:
 
     TFold fold_;
     std::vector<TFriend> friends_;  // in the order the player gave them
+    std::vector<std::string> watched_;            // folded: friends sent with MONITOR +
     std::vector<std::string> unwatched_;          // folded: friends MONITOR does not cover
     std::deque<std::vector<std::string>> asked_;  // folded nicks of each ISON line awaiting its answer
     bool monitoring_ = false;

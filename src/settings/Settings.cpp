@@ -83,6 +83,8 @@ constexpr std::array<TValueDef, 41> kLoadOrder = {{
     Flag("ShowColours", &S::ShowFormatting, true),
     Text("ChatAccount", &S::ChatAccount, ""),
     Text("ChatStsPolicies", &S::ChatStsPolicies, ""),
+    Text("Friends", &S::Friends, ""),
+    Flag("FriendNotifications", &S::FriendNotifications, true),
 }};
 
 // The save order differs from the load order only in each game's flag coming first.
@@ -96,6 +98,7 @@ constexpr std::array<std::string_view, 41> kSaveOrder = {
     "ChatServerHost", "ChatServerPort", "ChatServerTls", "ChatCertificatePins",
     "ShowColours",
     "ChatAccount", "ChatStsPolicies",
+    "Friends", "FriendNotifications",
 };
 
 const TValueDef& Def(std::string_view name) {

@@ -44,6 +44,8 @@ struct TSettings {
     std::string ChatAccount;
     // Hosts that asked for TLS only (strict transport): "host port expiry;" entries.
     std::string ChatStsPolicies;
+    std::string Friends;               // nicknames separated by blanks
+    bool FriendNotifications = false;  // a desktop notification when a friend comes online or starts a game
 
     bool operator==(const TSettings&) const = default;
 };

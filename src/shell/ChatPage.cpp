@@ -43,8 +43,19 @@ class TQtUserListView : public TUserListView {
 public:
     explicit TQtUserListView(QListWidget* list) : list_(list) {}
     void ItemInserted(int index, const std::string& caption) override {
-        if (list_) list_->insertItem(index, ChatText(caption));
+        if (!list_) return;
+        list_->insertItem(index, ChatText(caption));
+        if (IsFriend && IsFriend(caption)) ShowFriend(list_->item(index), true);
     }
+    // Friends stand out in bold blue; the text stays the caption.
+    static void ShowFriend(QListWidgetItem* item, bool isFriend) {
+        if (!item) return;
+        QFont f = item->font();
+        f.setBold(isFriend);
+        item->setFont(f);
+        item->setForeground(isFriend ? QBrush(QColor(0x1B, 0x6E, 0xC2)) : QBrush());
+    }
+    std::function<bool(const std::string& caption)> IsFriend;
     void ItemRemoved(int index) override {
         if (list_) delete list_->takeItem(index);
     }
@@ -88,6 +99,15 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     anchors_ = new TAnchors(controls_.Client, controls_.Designed);
     session_ = std::make_unique<TChatSession>(client, conversations_, settings, random, host, port);
     messages_ = std::make_unique<TServerMessages>(client, conversations_, settings, Ping);
+    friends_ = std::make_unique<TFriendsPresence>(client, conversations_);
+    friends_->OnChanged = [this] {
+        // The marks follow the list; states alone change none of them.
+        if (friends_->Friends().Text() != markedFriends_) {
+            markedFriends_ = friends_->Friends().Text();
+            RemarkFriends();
+        }
+        if (OnFriendsChanged) OnFriendsChanged();
+    };
     input_ = std::make_unique<TChatInput>(client, conversations_, settings, Ping);
     messages_->OnWelcome = [this] { session_->Welcomed(); };
     input_->ConfirmPaste = [this](const std::string& question) {
@@ -102,7 +122,12 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     };
     controls_.Edit1->installEventFilter(this);
     markExpiry_.setInterval(kMarkExpiryMs);
-    connect(&markExpiry_, &QTimer::timeout, this, [this] { Guarded([this] { messages_->ExpireAnnouncements(); }); });
+    connect(&markExpiry_, &QTimer::timeout, this, [this] {
+        Guarded([this] {
+            messages_->ExpireAnnouncements();
+            friends_->Expire();
+        });
+    });
     markExpiry_.start();
 
     BindView(*controls_.RichEdit1);
@@ -137,11 +162,14 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     };
     client_.OnSessionClosed = [this](TIRCCli& sender, std::uint16_t error) {
         session_->IRCCli1SessionClosed(sender, error);
+        friends_->SessionClosed();
     };
     client_.OnServerMessage = [this](TIRCCli& sender, const std::string& prefix, const std::string& command,
                                      const std::vector<std::string>& parameters) {
+        // Answers to the friends' presence queries are theirs alone; the server view stays quiet.
+        const bool presence = friends_->ServerLine(prefix, command, parameters);
         session_->ServerLine(command, parameters);
-        messages_->IRCCli1ServerMessage(sender, prefix, command, parameters);
+        if (!presence) messages_->IRCCli1ServerMessage(sender, prefix, command, parameters);
     };
     client_.OnInvite = [this](TIRCCli& sender, const std::string& nick, const std::string& user,
                               const std::string& host, const std::string& channel, bool& accept) {
@@ -204,6 +232,48 @@ void TChatPage::GameLinkClicked(TChatView& view, const std::string& server) {
         conversations_.AddLineToRichEdit(tab, "\"" + server + "\" is not listed on the games page now",
                                          LineClass::Info);
     });
+}
+
+bool TChatPage::IsFriendCaption(const std::string& caption) const {
+    const std::size_t start = caption.find_first_not_of(conversations_.Support.PrefixMarks);
+    return start != std::string::npos && friends_ && friends_->Friends().Contains(caption.substr(start));
+}
+
+void TChatPage::RemarkFriends() {
+    for (const auto& l : lists_) {
+        QListWidget* list = l->Widget();
+        if (!list) continue;
+        for (int i = 0; i < list->count(); ++i) {
+            const TUserList* users = ListOf(l.get());
+            if (users && i < users->Count())
+                TQtUserListView::ShowFriend(list->item(i), friends_->Friends().Contains(users->Nick(i)));
+        }
+    }
+}
+
+QMenu* TChatPage::UserListMenu(QListWidget* list, const QPoint& viewportPos) {
+    const QListWidgetItem* item = list ? list->itemAt(viewportPos) : nullptr;
+    TUserList* users = nullptr;
+    for (const auto& l : lists_)
+        if (l->Widget() == list) users = ListOf(l.get());
+    if (!item || !users || list->row(item) >= users->Count()) return nullptr;
+    const std::string nick = users->Nick(list->row(item));
+    auto* menu = new QMenu(list);
+    const TFriends& known = friends_->Friends();
+    const bool isFriend = known.Contains(nick);
+    QAction* action = menu->addAction(isFriend ? "Remove from friends" : "Add to friends");
+    if (!isFriend && known.Count() >= TFriends::MaxFriends) {
+        action->setText("Add to friends (the list is full)");
+        action->setEnabled(false);
+    }
+    connect(action, &QAction::triggered, this, [this, nick, isFriend] {
+        Guarded([&] {
+            if (isFriend) friends_->Remove(nick);
+            else friends_->Add(nick);
+            if (OnFriendsEdited) OnFriendsEdited(friends_->Friends().Text());
+        });
+    });
+    return menu;
 }
 
 std::string TChatPage::UserToolTip(const std::string& caption) const {
@@ -290,6 +360,12 @@ TUserListView& TChatPage::CreateUserList(const std::string& name) {
     list->viewport()->installEventFilter(this);
     lists_.push_back(std::make_unique<TQtUserListView>(list));
     TQtUserListView* adapter = lists_.back().get();
+    adapter->IsFriend = [this](const std::string& caption) { return IsFriendCaption(caption); };
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& pos) {
+        std::unique_ptr<QMenu> menu(UserListMenu(list, pos));
+        if (menu) menu->exec(list->viewport()->mapToGlobal(pos));
+    });
     connect(list, &QListWidget::itemDoubleClicked, this, [this, adapter] {
         Guarded([this, adapter] {
             if (TUserList* users = ListOf(adapter)) conversations_.ListViewDblClick(*users);

@@ -7,6 +7,7 @@
 #include "chat/ChatLog.h"
 #include "chat/ChatSession.h"
 #include "chat/Conversations.h"
+#include "chat/FriendsPresence.h"
 #include "chat/Links.h"
 #include "chat/PingValues.h"
 #include "chat/ServerMessage.h"
@@ -67,6 +68,7 @@ public:
     TChatSession& Session() { return *session_; }
     TServerMessages& Messages() { return *messages_; }
     TChatInput& Input() { return *input_; }
+    TFriendsPresence& Friends() { return *friends_; }
     // The last /PING, set by the input line and read by the PONG line.
     TPingValues Ping;
 
@@ -78,6 +80,13 @@ public:
     // The tooltip of a lobby user list entry: a line of its own, then the announced server
     // and its state; empty for an entry without the mark.
     std::string UserToolTip(const std::string& caption) const;
+    // The right-click menu of a user list for the entry at a point of its viewport ("Add to
+    // friends" / "Remove from friends"); null over no entry. The caller owns it.
+    QMenu* UserListMenu(QListWidget* list, const QPoint& viewportPos);
+    // The user changed the friends from a user list: the text to keep as the setting.
+    std::function<void(const std::string& friends)> OnFriendsEdited;
+    // A friend's state or the list changed (the friends page and the games page marks).
+    std::function<void()> OnFriendsChanged;
     // How often the marks are looked at for their hour being over.
     static constexpr int kMarkExpiryMs = 30000;
 
@@ -116,6 +125,9 @@ private:
     void LinkClicked(const std::string& link);
     void GameLinkClicked(TChatView& view, const std::string& server);
     TUserList* ListOf(const TQtUserListView* view);
+    // The friend marks of every user list, after the list of friends changed.
+    void RemarkFriends();
+    bool IsFriendCaption(const std::string& caption) const;
 
     TChatControls controls_;
     TIRCCli& client_;
@@ -143,4 +155,6 @@ private:
     std::unique_ptr<TChatSession> session_;
     std::unique_ptr<TServerMessages> messages_;
     std::unique_ptr<TChatInput> input_;
+    std::unique_ptr<TFriendsPresence> friends_;
+    std::string markedFriends_;
 };

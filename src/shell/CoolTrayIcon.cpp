@@ -14,6 +14,9 @@ TCoolTrayIcon::TCoolTrayIcon(QWidget* mainWindow, std::vector<QIcon> iconList, Q
     if (!iconList_.empty()) icon_.setIcon(iconList_.front());
     QObject::connect(&icon_, &QSystemTrayIcon::activated, this,
                      [this](QSystemTrayIcon::ActivationReason reason) { Activated(reason); });
+    QObject::connect(&icon_, &QSystemTrayIcon::messageClicked, this, [this] {
+        if (OnMessageClick) OnMessageClick(this);
+    });
     if (mainWindow_) mainWindow_->installEventFilter(this);
 }
 

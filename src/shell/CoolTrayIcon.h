@@ -46,6 +46,8 @@ public:
     std::function<void(TCoolTrayIcon* sender, TTrayButton button, Qt::KeyboardModifiers shift, QPoint pos)>
         OnMouseDown;
     std::function<void(TCoolTrayIcon* sender)> OnDblClick;
+    // The user clicked the message last shown (where the desktop tells).
+    std::function<void(TCoolTrayIcon* sender)> OnMessageClick;
 
     // Turns an activation of the icon into the events above.
     void Activated(QSystemTrayIcon::ActivationReason reason);

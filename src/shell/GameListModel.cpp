@@ -92,6 +92,10 @@ void TGameListModel::SetFilter(const TGameFilter& filter) {
 
 void TGameListModel::Rearrange() { Arrange(); }
 
+void TGameListModel::FriendMarksChanged() {
+    if (view_.Count() > 0) emit dataChanged(index(0, 2), index(view_.Count() - 1, 2), {FriendMarkRole, Qt::ToolTipRole});
+}
+
 void TGameListModel::SetHeld(bool held) {
     held_ = held;
     if (!held_ && pending_) Arrange();
@@ -184,6 +188,12 @@ QVariant TGameListModel::data(const QModelIndex& index, int role) const {
     }
     const TGameRow& row = *line.Row;
     const auto now = std::chrono::steady_clock::now();
+    const bool marked = column == 2 && friendMarks_ && !friendMarks_->Empty() &&
+                        (role == FriendMarkRole || role == Qt::ToolTipRole);
+    const std::string friends = marked ? friendMarks_->On(row.Server) : std::string();
+    if (role == FriendMarkRole) return friends.empty() ? QVariant() : QVariant(Text(friends));
+    if (role == Qt::ToolTipRole && !friends.empty())
+        return Text(friends) + QStringLiteral(" announced this game: click the name to join");
     switch (role) {
     case Qt::DisplayRole:
         switch (column) {

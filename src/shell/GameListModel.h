@@ -2,6 +2,7 @@
 // TGameListModel: a Qt table model over one game list as arranged by its TGameListView.
 #pragma once
 
+#include "tracker/FriendMarks.h"
 #include "tracker/GameList.h"
 #include "tracker/GameListView.h"
 
@@ -10,6 +11,9 @@
 #include <QTimer>
 
 #include <array>
+
+// The friends playing on a line's server, for the mark drawn in its "Server" cell.
+inline constexpr int FriendMarkRole = Qt::UserRole + 1;
 
 class TGameListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -36,6 +40,10 @@ public:
     void SetFilter(const TGameFilter& filter);
     // Favourites changed: arrange again.
     void Rearrange();
+    // Where the friend marks come from (null: none); it must outlive the model.
+    void SetFriendMarks(const TFriendMarks* marks) { friendMarks_ = marks; }
+    // The marks changed: the "Server" cells are drawn again.
+    void FriendMarksChanged();
     // While held, refreshes change texts but never move lines; the arrangement waits for the
     // release. The view holds the list while the pointer is over it.
     void SetHeld(bool held);
@@ -56,6 +64,7 @@ private:
     TFavourites ownFavourites_;  // the empty set for a model made without any
     TGameListView view_;
     std::array<QIcon, 3> icons_;
+    const TFriendMarks* friendMarks_ = nullptr;
     QIcon blank_;
     bool held_ = false;
     bool pending_ = false;

@@ -2,6 +2,7 @@
 // TGamesPageView: builds the games page's controls at their designed places.
 #include "shell/GamesPageView.h"
 
+#include "shell/FriendMarkDelegate.h"
 #include "tracker/GamesPage.h"
 #include "tracker/GameTypes.h"
 
@@ -121,6 +122,10 @@ TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons,
     anchors_->Add(hidden_, QRect(GamesPageDesignedWidth - 164, 2, 156, 20), akRight | akTop);
     connect(filterText_, &QLineEdit::textChanged, this, [this] { FilterChanged(); });
 
+    page_.FriendMarks.OnChange = [this] {
+        for (auto* model : models_)
+            if (model) model->FriendMarksChanged();
+    };
     for (int i = 0; i < 4; ++i) {
         const auto& type = GameTypes[static_cast<std::size_t>(i)];
         auto* heading = new QLabel(Latin1(type.LabelCaption), this);
@@ -132,6 +137,8 @@ TGamesPageView::TGamesPageView(TGamesPage& page, std::array<QIcon, 3> modeIcons,
 
         auto* model = new TGameListModel(page.List(i), i, favourites_, modeIcons, this);
         auto* list = MakeList(this, model);
+        model->SetFriendMarks(&page.FriendMarks);
+        list->setItemDelegateForColumn(2, new TFriendMarkDelegate(list));
         SizeColumns(list);
         list->setObjectName(Latin1(type.List));
         list->setVisible(false);
@@ -295,7 +302,10 @@ void TGamesPageView::AddGeneralActions(QMenu* menu, int gameType) {
     connect(menu->addAction("Import favourites..."), &QAction::triggered, this, [this] { ImportFavouritesClick(); });
 }
 
-TGamesPageView::~TGamesPageView() { page_.Favourites = nullptr; }
+TGamesPageView::~TGamesPageView() {
+    page_.Favourites = nullptr;
+    page_.FriendMarks.OnChange = nullptr;
+}
 
 int TGamesPageView::SelectedRow(int gameType) const {
     const QModelIndexList rows = List(gameType)->selectionModel()->selectedRows();
@@ -451,6 +461,7 @@ bool TGamesPageView::eventFilter(QObject* watched, QEvent* event) {
             }
         }
     }
+    if (FriendMarkClicked(watched, event)) return true;
     if (event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         for (int i = 0; i < 4; ++i) {
@@ -463,6 +474,39 @@ bool TGamesPageView::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool TGamesPageView::FriendMarkClicked(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick) return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return false;
+    for (int i = 0; i < 4; ++i) {
+        QTreeView* list = lists_[static_cast<std::size_t>(i)];
+        if (watched != list->viewport()) continue;
+        const QPoint pos = mouse->position().toPoint();
+        // A double click on the badge is one join, made by its first click: the double click
+        // is taken here and the release after it does nothing.
+        if (type == QEvent::MouseButtonRelease && skipMarkRelease_) {
+            skipMarkRelease_ = false;
+            return false;
+        }
+        if (!TFriendMarkDelegate::HitsMark(*list, pos)) return false;
+        if (type == QEvent::MouseButtonDblClick) {
+            skipMarkRelease_ = true;
+            return true;
+        }
+        // Once the view has had its release, as for a double click.
+        const QPersistentModelIndex at(list->indexAt(pos));
+        QTimer::singleShot(0, this, [this, i, list, at] {
+            if (!at.isValid()) return;
+            list->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            // Exactly a double click's join, its questions and warnings included.
+            if (OnListDoubleClick) OnListDoubleClick(i, SelectedRow(i));
+        });
+        return false;
+    }
+    return false;
 }
 
 void TGamesPageView::changeEvent(QEvent* event) {

@@ -108,6 +108,8 @@ protected:
 
 private:
     void HeadingClicked(int column);
+    // A click on a friend's badge in a "Server" cell joins that row; true when it was one.
+    bool FriendMarkClicked(QObject* watched, QEvent* event);
     void FilterChanged();
     void ShowHidden();
     void ExportFavouritesClick();
@@ -122,6 +124,7 @@ private:
     int sortColumn_ = -1;
     TSortOrder sortOrder_ = TSortOrder::Arrival;
     bool applying_ = false;
+    bool skipMarkRelease_ = false;
     QTimer saveDelay_;
     QLineEdit* filterText_;
     QCheckBox* formingOnly_;

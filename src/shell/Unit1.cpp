@@ -8,6 +8,7 @@
 #include "shell/ChatTabBar.h"
 #include "shell/ChatView.h"
 #include "shell/CorvaneApplication.h"
+#include "shell/FriendsBinding.h"
 #include "shell/GamesPageView.h"
 #include "shell/Icons.h"
 #include "shell/TrayActions.h"
@@ -73,6 +74,7 @@ TCorvaneGVMF::TCorvaneGVMF(TGuardedEventLoop& loop, TRegistryKey& settingsKey, T
     setWindowIcon(WindowIcon());
     BuildControls();
     BindChatPage();
+    friends_ = std::make_unique<TFriendsBinding>(*this);
     BuildMenu();
     RunStartupSteps();
 }
@@ -297,6 +299,7 @@ void TCorvaneGVMF::ValueLoaded(const std::string& valueName) {
         games_->StarfoxEnabled = Settings.StarfoxEnabled;
         tsGames->Heading(static_cast<int>(i))->setVisible(EnabledGames()[i]);
     }
+    if (valueName == "Friends" && friends_) friends_->SettingsChanged();
     if (valueName == "MinimizeToTray") CoolTrayIcon1->MinimizeToTray = Settings.MinimizeToTray;
     if (valueName == "TrayIconVisible") CoolTrayIcon1->SetIconVisible(Settings.TrayIconVisible);
 }
@@ -439,7 +442,8 @@ void TCorvaneGVMF::PageControl1Change() {
         else if (ShowConversation)
             ShowConversation(label, false);
         const auto enabled = EnabledGames();
-        for (int i = 0; i < 4; ++i) tsGames->List(i)->setVisible(enabled[static_cast<std::size_t>(i)]);
+        const bool gamesPage = PageControl1->currentIndex() == 1;
+        for (int i = 0; i < 4; ++i) tsGames->List(i)->setVisible(gamesPage && enabled[static_cast<std::size_t>(i)]);
         TabControl1->setVisible(false);
     }
 }

@@ -41,6 +41,7 @@ class QTabWidget;
 class TAnchors;
 class TChatPage;
 class TChatView;
+class TFriendsBinding;
 class TGamesPageView;
 
 // The client area as designed; the window's controls are placed in it.
@@ -140,6 +141,8 @@ public:
     TCorvaneCheck* Tracker() { return tracker_.get(); }
     TGamesRefresh* Refresh() { return refresh_.get(); }
     TJoinGame& Join() { return *join_; }
+    // The friends' page, marks and notifications.
+    TFriendsBinding& Friends() { return *friends_; }
 
     // Controls, named as the program knows them.
     QTabWidget* PageControl1 = nullptr;
@@ -213,6 +216,8 @@ private:
     std::unique_ptr<TGamesRefresh> refresh_;
     TQtProgramStarter ownStarter_;
     std::unique_ptr<TJoinGame> join_;
+    // After the chat page, whose events it takes and gives back.
+    std::unique_ptr<TFriendsBinding> friends_;
 
     TAnchors* clientAnchors_ = nullptr;
     TAnchors* chatAnchors_ = nullptr;

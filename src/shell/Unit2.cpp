@@ -5,7 +5,9 @@
 #include "settings/OptionsApply.h"
 #include "shell/GamesPageView.h"
 #include "shell/ChatPage.h"
+#include "shell/FriendsBinding.h"
 #include "shell/OptionsChatServer.h"
+#include "shell/OptionsFriends.h"
 #include "shell/QtMessageBoxes.h"
 #include "shell/TrackerPage.h"
 #include "shell/Unit1.h"
@@ -276,6 +278,7 @@ void TfrmOptions::BuildControls() {
 
     ChatServer = new TChatServerPage(onChange, owner_.Secrets().Store.get(), owner_.Secrets().Unavailable);
     PageControl1->addTab(ChatServer, "Chat server");
+    PageControl1->addTab(tsFriends = new TFriendsOptionsPage(onChange), "Friends");
 
     BuildPageList();
 
@@ -329,6 +332,7 @@ void TfrmOptions::FormCreate() {
     edSoundPathUserMessage->setText(Local(s.SoundPathUserMessage));
     const TChatSession& session = owner_.Chat().Session();
     ChatServer->Fill(s, session.Host(), session.RefusedFingerprint());
+    tsFriends->Fill(s);
     if (owner_.tsGames) {
         const auto alerts = owner_.tsGames->ViewSettings().AlertPlayers;
         for (std::size_t i = 0; i < 4; ++i) {
@@ -373,6 +377,7 @@ TSettings TfrmOptions::Values() const {
     v.Tracker = tsTracker->Text();
     ChatServer->Store(v, owner_.Settings.ChatCertificatePins);
     v.ChatStsPolicies = owner_.Settings.ChatStsPolicies;  // the servers' to set, not the dialog's
+    tsFriends->Store(v);
     return v;
 }
 
@@ -483,6 +488,7 @@ void TfrmOptions::btnApplyClick() {
     SaveFormingAlerts();
     ChatServer->SavePassword();
     owner_.ApplyChatServer();
+    owner_.Friends().SettingsChanged();
 }
 
 void TfrmOptions::btnOKClick() {
@@ -499,6 +505,7 @@ void TfrmOptions::btnOKClick() {
         return;
     }
     owner_.ApplyChatServer();
+    owner_.Friends().SettingsChanged();
     close();
 }
 

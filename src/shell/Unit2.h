@@ -21,6 +21,7 @@ class QSpinBox;
 class QListWidget;
 class QTabWidget;
 class TChatServerPage;
+class TFriendsOptionsPage;
 class TCorvaneGVMF;
 class TOptionsApplyTargets;
 class TTrackerPage;
@@ -101,6 +102,8 @@ public:
     TTrackerPage* tsTracker = nullptr;
     // Chat server (its own file).
     TChatServerPage* ChatServer = nullptr;
+    // Friends (its own file).
+    TFriendsOptionsPage* tsFriends = nullptr;
 
 private:
     void BuildControls();

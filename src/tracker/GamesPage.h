@@ -7,6 +7,7 @@
 #include "tracker/AdvArray.h"
 #include "tracker/Favourites.h"
 #include "tracker/FormingAlert.h"
+#include "tracker/FriendMarks.h"
 #include "tracker/GameList.h"
 #include "tracker/StatusQueries.h"
 #include "tracker/StatusReply.h"
@@ -54,6 +55,8 @@ public:
     // The forming alert rule, looked at on each reply; OnFormingAlert tells the user.
     TFormingAlert FormingAlert;
     std::function<void(TGamesPage& sender, int gameType, const TGameRow& row)> OnFormingAlert;
+    // Friends playing now; the lists mark the rows of their servers.
+    TFriendMarks FriendMarks;
 
     TGameList& List(int gameType) { return lists_.at(static_cast<std::size_t>(gameType)); }
     const TGameList& List(int gameType) const { return lists_.at(static_cast<std::size_t>(gameType)); }

@@ -84,8 +84,11 @@ TEST_F(FriendsTest, PresenceWalksFromUnknownThroughTheLobbyToAGameAndNotifiesAtM
     friends.LeftLobby("Wingman", t0 + 2h);
     EXPECT_EQ(friends.NewestFirst().front()->Nick, "wingman");
 
+    // Maverick is offline: going to unknown with the connection is no coming online.
+    const std::size_t before = notified.size();
     friends.ConnectionLost(t0 + 3h);
     EXPECT_EQ(State("Wingman"), TState::Unknown);
+    EXPECT_EQ(notified.size(), before);
 }
 
 TEST_F(FriendsTest, MonitorLinesStayWithinTheLimitAndTheRestAreAskedByIsonInOrder) {

@@ -72,6 +72,7 @@ const std::string kFreshText =
     "\"ChatServerTls\"=dword:00000001\r\n\"ChatCertificatePins\"=\"\"\r\n"
     "\"ShowColours\"=dword:00000001\r\n"
     "\"ChatAccount\"=\"\"\r\n\"ChatStsPolicies\"=\"\"\r\n"
+    "\"Friends\"=\"\"\r\n\"FriendNotifications\"=dword:00000001\r\n"
     "\r\n";
 
 // Loads with a fresh key object and generator, as a new run of the program would.

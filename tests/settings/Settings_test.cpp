@@ -19,7 +19,7 @@ const std::vector<std::string> kLoadOrder = {
     "SoundPath-UserMessage", "Shortcut1", "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6",
     "Shortcut7", "Shortcut8", "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker", "ChatServerHost",
     "ChatServerPort", "ChatServerTls", "ChatCertificatePins", "ShowColours",
-    "ChatAccount", "ChatStsPolicies"};
+    "ChatAccount", "ChatStsPolicies", "Friends", "FriendNotifications"};
 
 // What a machine without the key holds after the first start.
 std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& fullName) {
@@ -39,6 +39,8 @@ std::vector<TRegValue> FreshKey(const std::string& nick, const std::string& full
     v.push_back(Dw("ShowColours", 1));
     v.push_back(Str("ChatAccount", ""));
     v.push_back(Str("ChatStsPolicies", ""));
+    v.push_back(Str("Friends", ""));
+    v.push_back(Dw("FriendNotifications", 1));
     return v;
 }
 
@@ -91,6 +93,7 @@ TEST(LoadSettings, FreshMachineGetsEveryDefaultInOneCommitAndTheFieldsMatchTheKe
     expected.ChatServerPort = "6697";
     expected.ChatServerTls = true;
     expected.ShowFormatting = true;
+    expected.FriendNotifications = true;
     EXPECT_EQ(run.Settings, expected);
 
     // The second start finds everything and writes nothing.
@@ -255,7 +258,7 @@ TEST(SaveSettings, WritesEveryValueInItsOrderWithOneCommit) {
                          "Shortcut2", "Shortcut3", "Shortcut4", "Shortcut5", "Shortcut6", "Shortcut7", "Shortcut8",
                          "Shortcut9", "Shortcut0", "DesktopNotification", "ChatLogs", "Tracker", "ChatServerHost",
                          "ChatServerPort", "ChatServerTls", "ChatCertificatePins", "ShowColours",
-                         "ChatAccount", "ChatStsPolicies"}));
+                         "ChatAccount", "ChatStsPolicies", "Friends", "FriendNotifications"}));
     EXPECT_EQ(*key.StoredValue("FSPath"), Str("FSPath", ""));  // empty paths are written too
     EXPECT_EQ(*key.StoredValue("WCSEnabled"), Dw("WCSEnabled", 1));
 

@@ -5,6 +5,9 @@
 #include "MainWindowFixture.h"
 #include "chat/NgircdServer.h"
 #include "shell/ChatPage.h"
+#include "shell/FriendMarkDelegate.h"
+#include "shell/FriendsBinding.h"
+#include "shell/FriendsView.h"
 #include "shell/QtProgramStarter.h"
 #include "tools/GameSimProcess.h"
 #include "tools/TrackerSimProcess.h"
@@ -12,6 +15,8 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QListWidget>
+#include <QMenu>
+#include <QTreeWidget>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
@@ -443,6 +448,113 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
     bot.Send("PART #Lobby_20\r\n");
     ASSERT_TRUE(Pump([&] { return users->count() == 1; }));
     EXPECT_EQ(w->Chat().UserToolTip("Wingman"), "");
+    w->btnChatConnection->click();
+    Pump([&] { return !w->IRCCli1().Connected(); });
+}
+
+// A friend in the lobby announces a game: his name marks its row on the games page, and a click
+// on that mark, or on the notification, joins as a double-click does; the user list's menu
+// takes him off the list, and the mark goes with him.
+TEST_F(JoinGameWindowTest, AFriendsAnnouncementMarksHisServerAndTheMarkOrTheNotificationJoins) {
+    TTempDir dir;
+    const fs::path recorder = dir.Path() / "fs2_open", record = dir.Path() / "record.txt";
+    WriteRecorder(recorder, record);
+    TNgircdServer ngircd;
+    TLobbyBot bot(ngircd.Port(), "Wingman");
+    TGameSimProcess sim({R"(name="Busy Base" mission="Duel" players=2 state=129 flags=0x34)",
+                         R"(name="Vasudan Outpost" mission="Ravana" players=3 state=9 flags=0x34)"});
+    Args trackerArgs{"game=0"};
+    for (int p : sim.Ports()) trackerArgs.push_back("server=127.0.0.1:" + std::to_string(p));
+    TTrackerSimProcess tracker(trackerArgs);
+
+    EnableGames(true, false, false, false);
+    SetString("FSPath", recorder.string());
+    SetString("Nickname", "Pilot");
+    SetString("Friends", "wingman Maverick");
+    OpenWindow(tracker.BasePort(), ngircd);
+    w->CoolTrayIcon1->SetIconVisible(true);
+    w->resize(900, 500);
+    w->show();
+    w->btnChatConnection->click();
+    TGameList& list = w->Games().lvFSGames();
+    QTreeWidget* friends = w->Friends().Page()->List();
+    auto where = [&](const QString& nick) {
+        const auto found = friends->findItems(nick, Qt::MatchFixedString);
+        return found.isEmpty() ? QString() : found.first()->text(1);
+    };
+    ASSERT_TRUE(Pump([&] { return list.Count() == 2 && where("wingman") == "in the lobby"; }, 15000))
+        << list.Count() << " rows; " << where("wingman").toStdString();
+    EXPECT_EQ(where("Maverick"), "offline");
+    EXPECT_EQ(w->PageControl1->tabText(TFriendsBinding::PageIndex), "Friends (1)");
+    QListWidget* users = w->Chat().UserListWidget("#Lobby_20");
+    ASSERT_TRUE(users);
+    const QListWidgetItem* wingman = users->findItems("@Wingman", Qt::MatchExactly).value(0);
+    ASSERT_TRUE(wingman);
+    EXPECT_TRUE(wingman->font().bold());
+
+    QTreeView* view = w->tsGames->List(0);
+    auto line = [&](const std::string& server) {
+        for (int i = 0; i < view->model()->rowCount(); ++i)
+            if (view->model()->index(i, 2).data().toString().toStdString() == server) return i;
+        return -1;
+    };
+    auto mark = [&](const std::string& server) {
+        const int at = line(server);
+        return at < 0 ? QString() : view->model()->index(at, 2).data(FriendMarkRole).toString();
+    };
+    EXPECT_EQ(mark("Vasudan Outpost"), "");
+    bot.Send("PRIVMSG #Lobby_20 :\x01\x02\x03\x04Vasudan Outpost\r\n");
+    // As the network writes him now.
+    ASSERT_TRUE(Pump([&] { return mark("Vasudan Outpost") == "Wingman"; })) << mark("Vasudan Outpost").toStdString();
+    EXPECT_EQ(mark("Busy Base"), "");
+    EXPECT_EQ(where("wingman"), "playing on Vasudan Outpost");
+    EXPECT_EQ(w->CoolTrayIcon1->LastMessageTitle, "Your friend Wingman plays");
+
+    // The mark, clicked where it is drawn, starts the game and tells the lobby.
+    w->PageControl1->setCurrentIndex(1);
+    qtLoop.ProcessMessages();
+    const QModelIndex cell = view->model()->index(line("Vasudan Outpost"), 2);
+    view->scrollTo(cell);
+    QFont bold = view->font();
+    bold.setBold(true);
+    const QRect badge = TFriendMarkDelegate::MarkRect(view->visualRect(cell), QFontMetrics(bold), "Wingman");
+    ASSERT_TRUE(TFriendMarkDelegate::HitsMark(*view, badge.center()));
+    EXPECT_FALSE(TFriendMarkDelegate::HitsMark(*view, view->visualRect(cell).topLeft() + QPoint(4, 4)));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, badge.center());
+    ASSERT_TRUE(Pump([&] { return ReadFile(record).ends_with("end\n"); }, 10000));
+    EXPECT_EQ(Lines(ReadFile(record))[2], "arg=127.0.0.1:" + std::to_string(sim.Ports()[1]));
+    ASSERT_TRUE(Pump([&] { return bot.HeardFromOthers(" PRIVMSG #Lobby_20 :").size() == 1; }));
+    // A double click on the mark is still one start.
+    w->showNormal();
+    // As the desktop delivers one: press, release, double click, release.
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, badge.center());
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, badge.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, badge.center());
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, badge.center());
+    ASSERT_TRUE(Pump([&] { return Lines(ReadFile(record)).size() == 10; }, 10000));
+    Drain(qtLoop, 500);
+    EXPECT_EQ(Lines(ReadFile(record)).size(), 10u);
+
+    // The notification's click: the same join, the window brought back first.
+    w->showNormal();
+    w->PageControl1->setCurrentIndex(0);
+    w->Friends().NotificationClicked();
+    ASSERT_TRUE(Pump([&] { return Lines(ReadFile(record)).size() == 15; }, 10000));
+    EXPECT_EQ(w->PageControl1->currentIndex(), 1);
+    w->showNormal();
+
+    // Off the list from his entry's menu: saved, unmarked everywhere.
+    w->PageControl1->setCurrentIndex(0);
+    qtLoop.ProcessMessages();
+    std::unique_ptr<QMenu> menu(w->Chat().UserListMenu(users, users->visualItemRect(wingman).center()));
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().value(0)->text(), "Remove from friends");
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(w->Settings.Friends, "Maverick");
+    EXPECT_EQ(key.StoredValue("Friends")->Text, "Maverick");
+    EXPECT_FALSE(users->findItems("@Wingman", Qt::MatchExactly).value(0)->font().bold());
+    EXPECT_EQ(mark("Vasudan Outpost"), "");
+    EXPECT_EQ(where("wingman"), "");
     w->btnChatConnection->click();
     Pump([&] { return !w->IRCCli1().Connected(); });
 }

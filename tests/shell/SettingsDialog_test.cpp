@@ -6,6 +6,7 @@
 #include "chat/NgircdServer.h"
 #include "shell/ChatPage.h"
 #include "shell/OptionsChatServer.h"
+#include "shell/OptionsFriends.h"
 #include "shell/Unit2.h"
 
 #include <QCheckBox>
@@ -55,13 +56,14 @@ TEST_F(SettingsDialogTest, OpensAsDesignedWithDisabledGamesGreyedAndApplyDisable
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
     EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(d.isModal());
-    ASSERT_EQ(d.PageControl1->count(), 6);
+    ASSERT_EQ(d.PageControl1->count(), 7);
     EXPECT_EQ(d.PageControl1->tabText(0), "General");
     EXPECT_EQ(d.PageControl1->tabText(1), "Games");
     EXPECT_EQ(d.PageControl1->tabText(2), "Notifications");
     EXPECT_EQ(d.PageControl1->tabText(3), "Shortcuts");
     EXPECT_EQ(d.PageControl1->tabText(4), "Tracker");
     EXPECT_EQ(d.PageControl1->tabText(5), "Chat server");
+    EXPECT_EQ(d.PageControl1->tabText(6), "Friends");
     // Every page is reachable from the list beside them, none hidden behind scroll arrows.
     ASSERT_EQ(d.lbPages->count(), d.PageControl1->count());
     for (int i = 0; i < d.lbPages->count(); ++i) {
@@ -330,4 +332,30 @@ TEST_F(SettingsDialogTest, TheLoginsPasswordGoesToTheSecretStoreAndNeverToTheSet
     QTest::keyClick(again.ChatServer->lbeChatPassword, Qt::Key_Delete);
     again.btnOK->click();
     EXPECT_FALSE(w->Secrets().Store->Read(SecretKey("ann", "chat.example.org")).Found);
+}
+
+// The friends typed as text: kept cleaned, the limit said as it is reached, and the running
+// chat given the new list at once.
+TEST_F(SettingsDialogTest, FriendsAreKeptCleanedAndTheFullListIsSaid) {
+    SetText("Friends", "Maverick");
+    Make();
+    EXPECT_EQ(w->Chat().Friends().Friends().Text(), "Maverick");
+    TfrmOptions& d = Open();
+    EXPECT_EQ(d.tsFriends->edFriends->toPlainText(), "Maverick");
+    EXPECT_TRUE(d.tsFriends->cbFriendNotifications->isChecked());
+    d.tsFriends->edFriends->setPlainText("Maverick\n#Lobby_20 maverick  Wingman");
+    EXPECT_TRUE(d.btnApply->isEnabled());
+    EXPECT_TRUE(d.tsFriends->lbFriendsCount->text().contains("2 left out")) << d.tsFriends->lbFriendsCount->text().toStdString();
+    d.btnApply->click();
+    EXPECT_EQ(key.StoredValue("Friends")->Text, "Maverick Wingman");
+    EXPECT_EQ(w->Chat().Friends().Friends().Text(), "Maverick Wingman");
+
+    QString many;
+    for (int i = 0; i < 101; ++i) many += QString("pilot%1 ").arg(i);
+    d.tsFriends->edFriends->setPlainText(many);
+    EXPECT_TRUE(d.tsFriends->lbFriendsCount->text().startsWith("The list is full: 100 friends"));
+    d.tsFriends->cbFriendNotifications->setChecked(false);
+    d.btnOK->click();
+    EXPECT_EQ(w->Chat().Friends().Friends().Count(), 100u);
+    EXPECT_FALSE(w->Settings.FriendNotifications);
 }
