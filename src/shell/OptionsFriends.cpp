@@ -33,7 +33,7 @@ TFriendsOptionsPage::TFriendsOptionsPage(std::function<void()> changed) : change
     lbFriendsCount->setWordWrap(true);
     lbFriendsCount->setTextFormat(Qt::PlainText);
     cbFriendNotifications =
-        new QCheckBox("Desktop notification when a friend comes online or announces a game", this);
+        new QCheckBox("Desktop notification of friends coming online and playing", this);
     cbFriendNotifications->setGeometry(8, 276, 377, 17);
     connect(edFriends, &QPlainTextEdit::textChanged, this, [this] {
         Count();
