@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A chat that holds up all evening, against a real ngircd: a taken nickname, a server that
 // goes away and comes back, a user who sends faster than the server allows.
-#include "FakeChatPage.h"
+#include "ChatRig.h"
 #include "chat/ChatInput.h"
-#include "chat/ChatSession.h"
 #include "chat/NgircdServer.h"
-#include "chat/ServerMessage.h"
-#include "support/TestLoop.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -19,19 +15,11 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-// The chat page's logic wired as the window wires it, with a second client as another player.
-class ChatEvening : public ::testing::Test {
+// Ann's chat with a second client as another player.
+class ChatEvening : public ::testing::Test, protected TChatRig {
 protected:
     explicit ChatEvening(TNgircdServer::TOptions options = {}) : server(options) {
-        settings.Nickname = "Ann";
-        settings.FullName = "Tester";
-        ann.OnSessionConnected = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionConnected(s, e); };
-        ann.OnSessionClosed = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionClosed(s, e); };
-        ann.OnServerMessage = [this](TIRCCli& s, const std::string& p, const std::string& c, const Texts& params) {
-            session.ServerLine(c, params);
-            messages.IRCCli1ServerMessage(s, p, c, params);
-        };
-        messages.OnWelcome = [this] { session.Welcomed(); };
+        session.SetServer("127.0.0.1", server.PortText(), false);
         bob.SetHost("127.0.0.1");
         bob.SetPort(server.PortText());
         bob.SetNick("bob");
@@ -40,50 +28,16 @@ protected:
             bobHeard.push_back(c);
         };
     }
-    ~ChatEvening() override {
-        ann.OnSessionClosed = nullptr;
-        session.Disconnect();
-        bob.Disconnect();
-    }
+    ~ChatEvening() override { bob.Disconnect(); }
 
-    bool Wait(const std::function<bool()>& pred, int ms = 5000) { return WaitFor(loop, pred, ms); }
-    Texts Users(const std::string& channel) {
-        TFakeList* list = page.List(channel);
-        return list ? list->Items : Texts{};
-    }
-    // Listed with or without the operator's "@".
-    bool Listed(const std::string& channel, const std::string& nick) {
-        const Texts users = Users(channel);
-        return std::find(users.begin(), users.end(), nick) != users.end() ||
-               std::find(users.begin(), users.end(), "@" + nick) != users.end();
-    }
-    std::string ServerText() {
-        std::string all;
-        for (const auto& l : page.Server.Texts()) all += testing_support::Escaped(l) + "\n";
-        return all;
-    }
-    int ServerLinesStarting(const std::string& start) {
-        const Texts lines = page.Server.Texts();
-        return static_cast<int>(
-            std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); }));
-    }
     void BobConnects() {
         bob.Connect();
         ASSERT_TRUE(Wait([&] { return std::count(bobHeard.begin(), bobHeard.end(), "001") > 0; }));
     }
 
     TNgircdServer server;
-    testing_support::TTestLoop loop;
-    TIRCCli ann{loop};
     TIRCCli bob{loop};
     Texts bobHeard;
-    TFakeChatPage page;
-    TConversations chat{page};
-    TSettings settings;
-    TRandomGenerator random;
-    TPingValues ping;
-    TChatSession session{ann, chat, settings, random, "127.0.0.1", server.PortText()};
-    TServerMessages messages{ann, chat, settings, ping};
     TChatInput input{ann, chat, settings, ping};
 };
 
@@ -177,13 +131,7 @@ TEST_F(ChatEvening, AKLineGivesOneConnectionAndALineSayingWhyAndNoSecondAttempt)
     BobConnects();
     bob.SendLine(std::string("OPER ") + TNgircdServer::OperName + " " + TNgircdServer::OperPassword);
     bob.SendLine("KLINE Ann!*@* 3600 :Spamming the lobby");
-    ASSERT_TRUE(Wait([&] { return ServerLinesStarting("Not reconnecting: ") == 1; })) << ServerText();
-    EXPECT_NE(ServerText().find("Spamming the lobby"), std::string::npos) << ServerText();
-    EXPECT_FALSE(session.Reconnecting());
-    EXPECT_EQ(page.Caption, "Connect");
-    // Many times the first pause: the policy answered "never", not "later".
-    testing_support::Drain(loop, 1500);
-    EXPECT_EQ(ServerLinesStarting("Connecting to "), 1) << ServerText();
+    ExpectNoReconnectAfterTheBan("Spamming the lobby");
 }
 
 TEST_F(ChatEvening, APastedBlockOfManyLinesIsSentOnlyWhenTheUserSaysYes) {

@@ -2,14 +2,10 @@
 // The secure lobby against a real InspIRCd with Atheme: a plain connect upgrades itself by
 // strict transport and the stored policy keeps the next run off plain text; SASL PLAIN logs
 // in, a wrong password fails cleanly and the session goes on; no password reaches the file.
-#include "FakeChatPage.h"
-#include "chat/ChatSession.h"
-#include "chat/ServerMessage.h"
+#include "ChatRig.h"
 #include "chat/TestCertificates.h"
 #include "settings/RegFileKey.h"
 #include "support/InspircdServer.h"
-#include "support/TestLoop.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,60 +20,28 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-// One run of the chat: its settings from the file, the logic, the page's stand-in.
-struct TChatRun {
+// One run of the chat: its settings from the file, the secure login's wiring.
+struct TChatRun : TChatRig {
     TChatRun(const std::filesystem::path& settingsFile, TSecretStore& secrets) : key(settingsFile) {
         LoadSettings(key, settings, TSystemNames{"ann", "box"}, random);
         settings.Nickname = "Ann";
-        ann.OnSessionConnected = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionConnected(s, e); };
-        ann.OnSessionClosed = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionClosed(s, e); };
-        ann.OnServerMessage = [this](TIRCCli& s, const std::string& p, const std::string& c, const Texts& params) {
-            session.ServerLine(c, params);
-            messages.IRCCli1ServerMessage(s, p, c, params);
-        };
         ann.OnNegotiationNote = [this](TIRCCli&, const std::string& text, bool error) {
             chat.AddLineToRichEdit("", text, error ? LineClass::Error : LineClass::Info);
         };
         ann.OnStsUpgrade = [this](TIRCCli& s, int port) { session.StsUpgrade(s, port); };
         ann.OnStsDuration = [this](TIRCCli& s, std::int64_t seconds) { session.StsDuration(s, seconds); };
-        messages.OnWelcome = [this] { session.Welcomed(); };
         session.Secrets = &secrets;
         session.OnSettingsChanged = [this](const std::string& name) { SaveSettingsValue(key, settings, name); };
     }
-    ~TChatRun() {
-        ann.OnSessionClosed = nullptr;
-        session.Disconnect();
-    }
-    bool InLobby() {
-        TFakeList* list = page.List("#Lobby_20");
-        // The first in the channel is its operator: "@Ann".
-        return list && std::any_of(list->Items.begin(), list->Items.end(),
-                                   [](const std::string& c) { return c == "Ann" || c == "@Ann"; });
-    }
-    bool Said(const std::string& start) {
-        const Texts lines = page.Server.Texts();
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(start); });
-    }
-    bool SaidExactly(const std::string& line) {
+    // The first in the channel is its operator: "@Ann".
+    bool InLobby() { return Listed("#Lobby_20", "Ann"); }
+    bool Said(const std::string& start) const { return ServerLinesStarting(start) > 0; }
+    bool SaidExactly(const std::string& line) const {
         const Texts lines = page.Server.Texts();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
-    std::string Server() {
-        std::string all;
-        for (const auto& l : page.Server.Texts()) all += testing_support::Escaped(l) + "\n";
-        return all;
-    }
 
     TRegFileKey key;
-    testing_support::TTestLoop loop;
-    TIRCCli ann{loop};
-    TFakeChatPage page;
-    TConversations chat{page};
-    TSettings settings;
-    TRandomGenerator random;
-    TPingValues ping;
-    TChatSession session{ann, chat, settings, random, "", ""};
-    TServerMessages messages{ann, chat, settings, ping};
 };
 
 std::string FileText(const std::filesystem::path& path) {
@@ -107,10 +71,10 @@ TEST_F(ChatLoginOnInspircd, APlainConnectUpgradesByStrictTransportAndTheNextRunN
         TChatRun run(file, secrets);
         run.session.SetServer("localhost", ircd.PortText(), false);
         run.session.btnChatConnectionClick();
-        ASSERT_TRUE(WaitFor(run.loop, [&] { return run.InLobby(); }, 15000)) << run.Server() << ircd.Log();
+        ASSERT_TRUE(WaitFor(run.loop, [&] { return run.InLobby(); }, 15000)) << run.ServerText() << ircd.Log();
         EXPECT_TRUE(run.ann.UseTls());
         EXPECT_TRUE(run.Said("localhost asks for TLS (strict transport): reconnecting with TLS on port " + tls))
-            << run.Server();
+            << run.ServerText();
         EXPECT_TRUE(run.Said("Connecting to localhost:" + tls + " (TLS)"));
         const TStsPolicy policy = FindStsPolicy(run.settings.ChatStsPolicies, "localhost", std::time(nullptr));
         EXPECT_TRUE(policy.Holds) << run.settings.ChatStsPolicies;
@@ -124,8 +88,8 @@ TEST_F(ChatLoginOnInspircd, APlainConnectUpgradesByStrictTransportAndTheNextRunN
         TChatRun run(file, secrets);
         run.session.SetServer("localhost", ircd.PortText(), false);
         run.session.btnChatConnectionClick();
-        ASSERT_TRUE(WaitFor(run.loop, [&] { return run.InLobby(); }, 15000)) << run.Server();
-        EXPECT_FALSE(run.SaidExactly("Connecting to localhost:" + ircd.PortText())) << run.Server();
+        ASSERT_TRUE(WaitFor(run.loop, [&] { return run.InLobby(); }, 15000)) << run.ServerText();
+        EXPECT_FALSE(run.SaidExactly("Connecting to localhost:" + ircd.PortText())) << run.ServerText();
         EXPECT_TRUE(run.Said("localhost asked for TLS only (strict transport"));
     }
     // Under the policy a certificate that fails stays a failure: no plain text to fall back to.
@@ -135,9 +99,9 @@ TEST_F(ChatLoginOnInspircd, APlainConnectUpgradesByStrictTransportAndTheNextRunN
         run.session.SetServer("localhost", ircd.PortText(), false);
         run.session.btnChatConnectionClick();
         ASSERT_TRUE(WaitFor(run.loop, [&] { return run.Said("The certificate of localhost was refused"); }, 15000))
-            << run.Server();
+            << run.ServerText();
         EXPECT_TRUE(WaitFor(run.loop, [&] { return !run.ann.Active(); }));
-        EXPECT_FALSE(run.SaidExactly("Connecting to localhost:" + ircd.PortText())) << run.Server();
+        EXPECT_FALSE(run.SaidExactly("Connecting to localhost:" + ircd.PortText())) << run.ServerText();
     }
 }
 
@@ -149,8 +113,8 @@ TEST_F(ChatLoginOnInspircd, SaslPlainLogsInAWrongPasswordFailsCleanlyAndNoPasswo
     ASSERT_TRUE(secrets.Write(SecretKey("ann", "localhost"), "secretpw").Ok);
     run.session.SetServer("localhost", std::to_string(ircd.TlsPort()), true);
     run.session.btnChatConnectionClick();
-    ASSERT_TRUE(WaitFor(run.loop, [&] { return run.InLobby(); }, 15000)) << run.Server() << services.Log();
-    EXPECT_TRUE(run.Said("Logged in as ann (SASL)")) << run.Server();
+    ASSERT_TRUE(WaitFor(run.loop, [&] { return run.InLobby(); }, 15000)) << run.ServerText() << services.Log();
+    EXPECT_TRUE(run.Said("Logged in as ann (SASL)")) << run.ServerText();
     EXPECT_EQ(run.ann.Caps().Sasl(), TCapNegotiation::TSasl::LoggedIn);
     EXPECT_TRUE(run.ann.Caps().Enabled("multi-prefix"));
 
@@ -159,8 +123,8 @@ TEST_F(ChatLoginOnInspircd, SaslPlainLogsInAWrongPasswordFailsCleanlyAndNoPasswo
     secrets.Write(SecretKey("ann", "localhost"), "wrongpw");
     run.page.Server.Lines.clear();
     run.session.btnChatConnectionClick();
-    ASSERT_TRUE(WaitFor(run.loop, [&] { return run.InLobby(); }, 15000)) << run.Server();
-    EXPECT_TRUE(run.Said("The SASL login as ann failed: the account name or password is wrong")) << run.Server();
+    ASSERT_TRUE(WaitFor(run.loop, [&] { return run.InLobby(); }, 15000)) << run.ServerText();
+    EXPECT_TRUE(run.Said("The SASL login as ann failed: the account name or password is wrong")) << run.ServerText();
     EXPECT_FALSE(run.Said("Logged in as"));
     EXPECT_EQ(run.ann.Caps().Sasl(), TCapNegotiation::TSasl::Failed);
 

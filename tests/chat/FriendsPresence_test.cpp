@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Friends' presence against real servers: InspIRCd's MONITOR (friends coming and going within a
 // second, and again after a reconnect) and ngircd's ISON rounds, paced, with the lobby's lines.
-#include "FakeChatPage.h"
+#include "ChatRig.h"
 #include "NgircdServer.h"
-#include "chat/ChatSession.h"
 #include "chat/FriendsPresence.h"
-#include "chat/ServerMessage.h"
 #include "support/InspircdServer.h"
-#include "support/TestLoop.h"
-#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +19,9 @@ using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 // Ann's chat as the page binds it, with the friends' presence first in line.
-struct TAnnsChat {
-    explicit TAnnsChat(const std::string& port) : session{ann, chat, settings, random, "127.0.0.1", port} {
-        settings.Nickname = "Ann";
-        settings.FullName = "Tester";
-        ann.OnSessionConnected = [this](TIRCCli& s, std::uint16_t e) { session.IRCCli1SessionConnected(s, e); };
+struct TAnnsChat : TChatRig {
+    explicit TAnnsChat(const std::string& port) {
+        session.SetServer("127.0.0.1", port, false);
         ann.OnSessionClosed = [this](TIRCCli& s, std::uint16_t e) {
             session.IRCCli1SessionClosed(s, e);
             presence.SessionClosed();
@@ -38,41 +32,17 @@ struct TAnnsChat {
             session.ServerLine(c, params);
             if (!own) messages.IRCCli1ServerMessage(s, p, c, params);
         };
-        messages.OnWelcome = [this] { session.Welcomed(); };
         presence.OnNews = [this](const TFriend& f) { news.push_back(f.Nick + " " + std::to_string(int(f.State))); };
-    }
-    ~TAnnsChat() {
-        ann.OnSessionClosed = nullptr;
-        session.Disconnect();
     }
     TFriendState State(const std::string& nick) const {
         const TFriend* f = presence.Friends().Find(nick);
         return f ? f->State : TFriendState::Unknown;
     }
     bool InLobby(const std::string& nick) {
-        TFakeList* list = page.List("#Lobby_20");
-        return list && std::find(list->Items.begin(), list->Items.end(), nick) != list->Items.end();
-    }
-    std::string Dump() const {
-        std::string all;
-        for (const auto& l : page.Server.Texts()) all += testing_support::Escaped(l) + "\n";
-        return all;
-    }
-    bool ServerViewNames(const std::string& part) const {
-        for (const auto& l : page.Server.Texts())
-            if (l.find(part) != std::string::npos) return true;
-        return false;
+        const Texts u = Users();
+        return std::find(u.begin(), u.end(), nick) != u.end();
     }
 
-    testing_support::TTestLoop loop;
-    TIRCCli ann{loop};
-    TFakeChatPage page;
-    TConversations chat{page};
-    TSettings settings;
-    TRandomGenerator random;
-    TPingValues ping;
-    TChatSession session;
-    TServerMessages messages{ann, chat, settings, ping};
     TFriendsPresence presence{ann, chat};
     std::vector<TClock::time_point> isonAnswers;
     Texts news;
@@ -92,7 +62,7 @@ protected:
     }
     void AnnConnects() {
         rig.session.btnChatConnectionClick();
-        ASSERT_TRUE(Wait([&] { return rig.InLobby("@Ann") || rig.InLobby("Ann"); })) << rig.Dump() << ircd.Log();
+        ASSERT_TRUE(Wait([&] { return rig.InLobby("@Ann") || rig.InLobby("Ann"); })) << rig.ServerText() << ircd.Log();
     }
 
     TInspircdServer ircd;
@@ -105,7 +75,7 @@ TEST_F(PresenceOnInspircd, FriendsComingAndGoingShowWithinASecondAndAgainAfterAR
     AnnConnects();
     ASSERT_TRUE(rig.ann.Support().Tokens.count("MONITOR"));
     // Already on when Ann came: known, but no news.
-    ASSERT_TRUE(Wait([&] { return rig.State("Wingman0") == TFriendState::Online; })) << rig.Dump();
+    ASSERT_TRUE(Wait([&] { return rig.State("Wingman0") == TFriendState::Online; })) << rig.ServerText();
     EXPECT_TRUE(Wait([&] { return rig.State("Ghost0") == TFriendState::Offline; }));
     EXPECT_TRUE(rig.news.empty());
 
@@ -124,10 +94,10 @@ TEST_F(PresenceOnInspircd, FriendsComingAndGoingShowWithinASecondAndAgainAfterAR
     // A friend added during the session is watched from then on.
     TIrcCrowd late(ircd.Port(), 1, "#elsewhere", "Late");
     rig.presence.Add("Late0");
-    EXPECT_TRUE(Wait([&] { return rig.State("Late0") == TFriendState::Online; }, 1000)) << rig.Dump();
+    EXPECT_TRUE(Wait([&] { return rig.State("Late0") == TFriendState::Online; }, 1000)) << rig.ServerText();
     // MONITOR's answers are not shown as server lines.
-    EXPECT_FALSE(rig.ServerViewNames("Maverick0!")) << rig.Dump();
-    EXPECT_FALSE(rig.ServerViewNames("Ghost0")) << rig.Dump();
+    EXPECT_FALSE(rig.ServerViewNames("Maverick0!")) << rig.ServerText();
+    EXPECT_FALSE(rig.ServerViewNames("Ghost0")) << rig.ServerText();
 
     // A new session asks again: states come back from unknown.
     rig.session.Disconnect();
@@ -136,7 +106,7 @@ TEST_F(PresenceOnInspircd, FriendsComingAndGoingShowWithinASecondAndAgainAfterAR
     AnnConnects();
     EXPECT_TRUE(Wait([&] { return rig.State("Wingman0") == TFriendState::Online && rig.State("Late0") == TFriendState::Online; },
                      2000))
-        << rig.Dump();
+        << rig.ServerText();
     EXPECT_EQ(rig.news.size(), 1u) << rig.news.back();
 }
 
@@ -158,10 +128,10 @@ TEST_F(PresenceOnNgircd, IsonRoundsArePacedAndTheLobbysLinesGiveTheSameStates) {
     rig.ann.SendInterval = 150ms;
     TIrcCrowd wingman(ngircd.Port(), 1, "#elsewhere", "Wingman");
     rig.session.btnChatConnectionClick();
-    ASSERT_TRUE(Wait([&] { return rig.InLobby("@Ann"); })) << rig.Dump() << ngircd.Log();
+    ASSERT_TRUE(Wait([&] { return rig.InLobby("@Ann"); })) << rig.ServerText() << ngircd.Log();
     ASSERT_FALSE(rig.ann.Support().Tokens.count("MONITOR"));
 
-    ASSERT_TRUE(Wait([&] { return rig.State("Wingman0") == TFriendState::Online; })) << rig.Dump();
+    ASSERT_TRUE(Wait([&] { return rig.State("Wingman0") == TFriendState::Online; })) << rig.ServerText();
     EXPECT_EQ(rig.State("Maverick0"), TFriendState::Offline);
     // A second round and more: answers keep coming, each line of a round a pacing step apart.
     ASSERT_TRUE(Wait([&] { return rig.isonAnswers.size() >= 10; }, 5000)) << rig.isonAnswers.size();
@@ -172,7 +142,7 @@ TEST_F(PresenceOnNgircd, IsonRoundsArePacedAndTheLobbysLinesGiveTheSameStates) {
         closest = std::min<long long>(
             closest, std::chrono::duration_cast<std::chrono::milliseconds>(rig.isonAnswers[i] - rig.isonAnswers[i - 1]).count());
     EXPECT_GE(closest, 100) << "ISON lines were not paced";
-    EXPECT_FALSE(rig.ServerViewNames("Wingman0")) << "ISON answers shown: " << rig.Dump();
+    EXPECT_FALSE(rig.ServerViewNames("Wingman0")) << "ISON answers shown: " << rig.ServerText();
 
     // A friend added while he sits in the lobby is in the lobby at once.
     TIrcCrowd early(ngircd.Port(), 1, "#Lobby_20", "Early");
@@ -183,7 +153,7 @@ TEST_F(PresenceOnNgircd, IsonRoundsArePacedAndTheLobbysLinesGiveTheSameStates) {
 
     // Maverick comes on: the next round finds him.
     TIrcCrowd maverick(ngircd.Port(), 1, "#elsewhere", "Maverick");
-    ASSERT_TRUE(Wait([&] { return rig.State("Maverick0") == TFriendState::Online; }, 5000)) << rig.Dump();
+    ASSERT_TRUE(Wait([&] { return rig.State("Maverick0") == TFriendState::Online; }, 5000)) << rig.ServerText();
     EXPECT_EQ(rig.news, (Texts{"Maverick0 " + std::to_string(Online)}));
 
     // The lobby's lines say more, at once, and the rounds do not take it back.
