@@ -3,9 +3,8 @@
 // client (tags, CAP, AUTHENTICATE, the SASL numerics, AWAY, server-time) and the page logic,
 // and its lines through a negotiation of their own. Nothing may crash, a password never goes
 // over plain text, the answers stay in proportion, and silence always ends the negotiation.
-#include "../chat/FakeChatPage.h"
+#include "FuzzChat.h"
 #include "FuzzSupport.h"
-#include "chat/ServerMessage.h"
 #include "net/PollEventLoop.h"
 
 #include <algorithm>
@@ -38,15 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     std::size_t notes = 0;
     client.OnNegotiationNote = [&](TIRCCli&, const std::string&, bool) { ++notes; };
-    TFakeChatPage page;
-    TConversations chat(page);
-    TSettings settings;
-    settings.Nickname = "alice";
-    TPingValues ping;
-    TServerMessages messages(client, chat, settings, ping);
-    messages.TimeText = [] { return std::string("21:00:00"); };
-    client.OnServerMessage = [&](TIRCCli& s, const std::string& p, const std::string& c,
-                                 const std::vector<std::string>& params) { messages.IRCCli1ServerMessage(s, p, c, params); };
+    TFuzzChat fuzzChat(client);
 
     client.StartNegotiation();
     for (std::string_view receipt : fuzz::Receipts(input)) client.DataArrived(receipt);

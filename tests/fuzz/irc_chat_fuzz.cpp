@@ -2,9 +2,8 @@
 // A hostile IRC server: its byte stream, cut into receipts, goes through the line queue, the
 // parser, the client's dispatch and registry, and the chat page logic (conversations, user
 // lists, tabs) without a socket. Nothing may crash, and what is held stays bounded.
-#include "../chat/FakeChatPage.h"
+#include "FuzzChat.h"
 #include "FuzzSupport.h"
-#include "chat/ServerMessage.h"
 #include "net/PollEventLoop.h"
 
 #include <set>
@@ -21,15 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0);
         FUZZ_CHECK(bytes.find_first_of("\r\n") == bytes.size() - 2);
     };
-    TFakeChatPage page;
-    TConversations chat(page);
-    TSettings settings;
-    settings.Nickname = "alice";
-    TPingValues ping;
-    TServerMessages messages(client, chat, settings, ping);
-    messages.TimeText = [] { return std::string("21:00:00"); };
-    client.OnServerMessage = [&](TIRCCli& s, const std::string& p, const std::string& c,
-                                 const std::vector<std::string>& params) { messages.IRCCli1ServerMessage(s, p, c, params); };
+    TFuzzChat fuzzChat(client);
+    TFakeChatPage& page = fuzzChat.page;
+    TConversations& chat = fuzzChat.chat;
 
     for (std::string_view receipt : fuzz::Receipts(fuzz::Bytes(data, size))) {
         client.DataArrived(receipt);
