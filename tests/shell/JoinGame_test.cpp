@@ -136,8 +136,33 @@ private:
     std::string buffer_;
 };
 
+// Wingman in the lobby, a playing and a forming server on the tracker, and the game's
+// stand-in that records its starts: the world of the friend walks.
+struct TFriendWorld {
+    TFriendWorld() { WriteRecorder(recorder, record); }
+    static Args TrackerArgs(const TGameSimProcess& games) {
+        Args args{"game=0"};
+        for (int p : games.Ports()) args.push_back("server=127.0.0.1:" + std::to_string(p));
+        return args;
+    }
+
+    TTempDir dir;
+    const fs::path recorder = dir.Path() / "fs2_open", record = dir.Path() / "record.txt";
+    TNgircdServer ngircd;
+    TLobbyBot bot{ngircd.Port(), "Wingman"};
+    TGameSimProcess sim{{R"(name="Busy Base" mission="Duel" players=2 state=129 flags=0x34)",
+                         R"(name="Vasudan Outpost" mission="Ravana" players=3 state=9 flags=0x34)"}};
+    TTrackerSimProcess tracker{TrackerArgs(sim)};
+};
+
 class JoinGameWindowTest : public MainWindowTest {
 protected:
+    // FreeSpace 2 enabled, started as the world's recorder, and the player's nickname.
+    void EnableTheRecorder(const TFriendWorld& world) {
+        EnableGames(true, false, false, false);
+        SetString("FSPath", world.recorder.string());
+        SetString("Nickname", "Pilot");
+    }
     void SetString(const std::string& name, const std::string& text) {
         TRegValue v;
         v.Name = name;
@@ -355,28 +380,16 @@ TEST_F(JoinGameWindowTest, DoubleClickingAServerStartsTheGameAndTellsTheLobby) {
 // A friend's announcement in the lobby, as another copy of the program sends it: his entry is
 // marked with his server's live state, and a click on the server name in his line joins it.
 TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
-    TTempDir dir;
-    const fs::path recorder = dir.Path() / "fs2_open", record = dir.Path() / "record.txt";
-    WriteRecorder(recorder, record);
-    TNgircdServer ngircd;
-    TLobbyBot bot(ngircd.Port(), "Wingman");
-    TGameSimProcess sim({R"(name="Busy Base" mission="Duel" players=2 state=129 flags=0x34)",
-                         R"(name="Vasudan Outpost" mission="Ravana" players=3 state=9 flags=0x34)"});
-    Args trackerArgs{"game=0"};
-    for (int p : sim.Ports()) trackerArgs.push_back("server=127.0.0.1:" + std::to_string(p));
-    TTrackerSimProcess tracker(trackerArgs);
-
-    EnableGames(true, false, false, false);
-    SetString("FSPath", recorder.string());
-    SetString("Nickname", "Pilot");
-    OpenWindow(tracker.BasePort(), ngircd);
+    TFriendWorld world;
+    EnableTheRecorder(world);
+    OpenWindow(world.tracker.BasePort(), world.ngircd);
     w->resize(900, 500);
     w->show();
     w->btnChatConnection->click();
     TGameList& list = w->Games().lvFSGames();
     ASSERT_TRUE(Pump([&] { return list.Count() == 2 && w->Chat().UserListWidget("#Lobby_20") &&
                                   w->Chat().UserListWidget("#Lobby_20")->count() == 2; }, 15000))
-        << list.Count() << " rows; " << ngircd.Log();
+        << list.Count() << " rows; " << world.ngircd.Log();
     w->tsGames->List(0)->header()->sectionClicked(2);  // by name: lines differ from list indexes
 
     TChatView* lobby = w->Chat().ConversationView("#Lobby_20");
@@ -384,7 +397,7 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
     // He opened the lobby: its operator.
     auto wingman = [&] { return users->findItems("@Wingman", Qt::MatchExactly).value(0); };
     auto announce = [&](const std::string& server) {
-        bot.Send("PRIVMSG #Lobby_20 :\x01\x02\x03\x04" + server + "\r\n");
+        world.bot.Send("PRIVMSG #Lobby_20 :\x01\x02\x03\x04" + server + "\r\n");
         ASSERT_TRUE(Pump([&] { return lobby->toPlainText().contains(ChatText(server) + "\" at "); }));
     };
     // Clicks the name in the newest line, where the user sees it.
@@ -424,11 +437,11 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
     announce("Vasudan Outpost");
     EXPECT_EQ(w->Chat().UserToolTip("Wingman"), "Announced a game:\nVasudan Outpost - Forming, 3 players");
     click("Vasudan Outpost");
-    ASSERT_TRUE(Pump([&] { return ReadFile(record).ends_with("end\n"); }, 10000));
-    EXPECT_EQ(Lines(ReadFile(record))[2], "arg=127.0.0.1:" + std::to_string(sim.Ports()[1]));
+    ASSERT_TRUE(Pump([&] { return ReadFile(world.record).ends_with("end\n"); }, 10000));
+    EXPECT_EQ(Lines(ReadFile(world.record))[2], "arg=127.0.0.1:" + std::to_string(world.sim.Ports()[1]));
     EXPECT_EQ(selected(), "Vasudan Outpost");
-    ASSERT_TRUE(Pump([&] { return !bot.HeardFromOthers(" PRIVMSG #Lobby_20 :").empty(); }));
-    EXPECT_TRUE(bot.HeardFromOthers(" PRIVMSG #Lobby_20 :")[0].ends_with("\x01\x02\x03\x04" "Vasudan Outpost"));
+    ASSERT_TRUE(Pump([&] { return !world.bot.HeardFromOthers(" PRIVMSG #Lobby_20 :").empty(); }));
+    EXPECT_TRUE(world.bot.HeardFromOthers(" PRIVMSG #Lobby_20 :")[0].ends_with("\x01\x02\x03\x04" "Vasudan Outpost"));
     w->showNormal();
 
     // A name no list has (markup in it stays text): the chat stays in front and says so.
@@ -442,10 +455,10 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
     EXPECT_EQ(w->PageControl1->currentIndex(), 0);
     EXPECT_EQ(lobby->document()->lastBlock().text(), ChatText("\"" + odd + "\" is not listed on the games page now"));
     EXPECT_EQ(boxes.Shown.size(), 1u);
-    EXPECT_EQ(Lines(ReadFile(record)).size(), 5u);  // still the one start
+    EXPECT_EQ(Lines(ReadFile(world.record)).size(), 5u);  // still the one start
 
     // Gone from the lobby: the mark goes with him.
-    bot.Send("PART #Lobby_20\r\n");
+    world.bot.Send("PART #Lobby_20\r\n");
     ASSERT_TRUE(Pump([&] { return users->count() == 1; }));
     EXPECT_EQ(w->Chat().UserToolTip("Wingman"), "");
     w->btnChatConnection->click();
@@ -456,22 +469,10 @@ TEST_F(JoinGameWindowTest, ClickingTheServerOfAFriendsLineJoinsHimFromTheChat) {
 // on that mark, or on the notification, joins as a double-click does; the user list's menu
 // takes him off the list, and the mark goes with him.
 TEST_F(JoinGameWindowTest, AFriendsAnnouncementMarksHisServerAndTheMarkOrTheNotificationJoins) {
-    TTempDir dir;
-    const fs::path recorder = dir.Path() / "fs2_open", record = dir.Path() / "record.txt";
-    WriteRecorder(recorder, record);
-    TNgircdServer ngircd;
-    TLobbyBot bot(ngircd.Port(), "Wingman");
-    TGameSimProcess sim({R"(name="Busy Base" mission="Duel" players=2 state=129 flags=0x34)",
-                         R"(name="Vasudan Outpost" mission="Ravana" players=3 state=9 flags=0x34)"});
-    Args trackerArgs{"game=0"};
-    for (int p : sim.Ports()) trackerArgs.push_back("server=127.0.0.1:" + std::to_string(p));
-    TTrackerSimProcess tracker(trackerArgs);
-
-    EnableGames(true, false, false, false);
-    SetString("FSPath", recorder.string());
-    SetString("Nickname", "Pilot");
+    TFriendWorld world;
+    EnableTheRecorder(world);
     SetString("Friends", "wingman Maverick");
-    OpenWindow(tracker.BasePort(), ngircd);
+    OpenWindow(world.tracker.BasePort(), world.ngircd);
     w->CoolTrayIcon1->SetIconVisible(true);
     w->resize(900, 500);
     w->show();
@@ -503,7 +504,7 @@ TEST_F(JoinGameWindowTest, AFriendsAnnouncementMarksHisServerAndTheMarkOrTheNoti
         return at < 0 ? QString() : view->model()->index(at, 2).data(FriendMarkRole).toString();
     };
     EXPECT_EQ(mark("Vasudan Outpost"), "");
-    bot.Send("PRIVMSG #Lobby_20 :\x01\x02\x03\x04Vasudan Outpost\r\n");
+    world.bot.Send("PRIVMSG #Lobby_20 :\x01\x02\x03\x04Vasudan Outpost\r\n");
     // As the network writes him now.
     ASSERT_TRUE(Pump([&] { return mark("Vasudan Outpost") == "Wingman"; })) << mark("Vasudan Outpost").toStdString();
     EXPECT_EQ(mark("Busy Base"), "");
@@ -521,9 +522,9 @@ TEST_F(JoinGameWindowTest, AFriendsAnnouncementMarksHisServerAndTheMarkOrTheNoti
     ASSERT_TRUE(TFriendMarkDelegate::HitsMark(*view, badge.center()));
     EXPECT_FALSE(TFriendMarkDelegate::HitsMark(*view, view->visualRect(cell).topLeft() + QPoint(4, 4)));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, badge.center());
-    ASSERT_TRUE(Pump([&] { return ReadFile(record).ends_with("end\n"); }, 10000));
-    EXPECT_EQ(Lines(ReadFile(record))[2], "arg=127.0.0.1:" + std::to_string(sim.Ports()[1]));
-    ASSERT_TRUE(Pump([&] { return bot.HeardFromOthers(" PRIVMSG #Lobby_20 :").size() == 1; }));
+    ASSERT_TRUE(Pump([&] { return ReadFile(world.record).ends_with("end\n"); }, 10000));
+    EXPECT_EQ(Lines(ReadFile(world.record))[2], "arg=127.0.0.1:" + std::to_string(world.sim.Ports()[1]));
+    ASSERT_TRUE(Pump([&] { return world.bot.HeardFromOthers(" PRIVMSG #Lobby_20 :").size() == 1; }));
     // A double click on the mark is still one start.
     w->showNormal();
     // As the desktop delivers one: press, release, double click, release.
@@ -531,15 +532,15 @@ TEST_F(JoinGameWindowTest, AFriendsAnnouncementMarksHisServerAndTheMarkOrTheNoti
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, badge.center());
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, badge.center());
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, badge.center());
-    ASSERT_TRUE(Pump([&] { return Lines(ReadFile(record)).size() == 10; }, 10000));
+    ASSERT_TRUE(Pump([&] { return Lines(ReadFile(world.record)).size() == 10; }, 10000));
     Drain(qtLoop, 500);
-    EXPECT_EQ(Lines(ReadFile(record)).size(), 10u);
+    EXPECT_EQ(Lines(ReadFile(world.record)).size(), 10u);
 
     // The notification's click: the same join, the window brought back first.
     w->showNormal();
     w->PageControl1->setCurrentIndex(0);
     w->Friends().NotificationClicked();
-    ASSERT_TRUE(Pump([&] { return Lines(ReadFile(record)).size() == 15; }, 10000));
+    ASSERT_TRUE(Pump([&] { return Lines(ReadFile(world.record)).size() == 15; }, 10000));
     EXPECT_EQ(w->PageControl1->currentIndex(), 1);
     w->showNormal();
 
