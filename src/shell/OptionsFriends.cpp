@@ -8,6 +8,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -17,6 +21,18 @@ TFriends Parsed(const QString& text, std::size_t* left = nullptr) {
     const std::size_t out = friends.SetText(text.toLatin1().toStdString());
     if (left) *left = out;
     return friends;
+}
+
+// In the list's order.
+std::vector<std::string> Names(const TFriends& friends) {
+    std::vector<std::string> names;
+    const std::string text = friends.Text();
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find(' ', start), text.size());
+        names.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
 }
 
 }  // namespace
@@ -46,14 +62,32 @@ TFriendsOptionsPage::TFriendsOptionsPage(std::function<void()> changed) : change
 }
 
 void TFriendsOptionsPage::Fill(const TSettings& settings) {
+    filled_ = settings.Friends;
     edFriends->setPlainText(QString::fromLatin1(settings.Friends.c_str()));
     cbFriendNotifications->setChecked(settings.FriendNotifications);
     Count();
 }
 
-void TFriendsOptionsPage::Store(TSettings& values) const {
-    values.Friends = Parsed(edFriends->toPlainText()).Text();
+void TFriendsOptionsPage::Store(TSettings& values, const std::string& current) const {
+    const TFriends before = Parsed(QString::fromLatin1(filled_.c_str()));
+    const TFriends page = Parsed(edFriends->toPlainText());
+    TFriends merged = Parsed(QString::fromLatin1(current.c_str()));
+    for (const std::string& nick : Names(before))
+        if (!page.Contains(nick)) merged.Remove(nick);
+    // In the page's order, so that past the limit its last ones are left out, as typed.
+    for (const std::string& nick : Names(page))
+        if (!before.Contains(nick)) merged.Add(nick);
+    values.Friends = merged.Text();
     values.FriendNotifications = cbFriendNotifications->isChecked();
+}
+
+void TFriendsOptionsPage::Saved(const std::string& friends) {
+    filled_ = friends;
+    if (Parsed(edFriends->toPlainText()).Text() == friends) return;
+    // Not an edit of the user's: Apply stays as it is.
+    const QSignalBlocker quiet(edFriends);
+    edFriends->setPlainText(QString::fromLatin1(friends.c_str()));
+    Count();
 }
 
 void TFriendsOptionsPage::Count() {

@@ -18,8 +18,12 @@ public:
     explicit TFriendsOptionsPage(std::function<void()> changed);
 
     void Fill(const TSettings& settings);
-    // The names as the list keeps them: valid ones, once each, at most the limit.
-    void Store(TSettings& values) const;
+    // The names as the list keeps them: valid ones, once each, at most the limit. The page's
+    // own additions and removals are made on current, the list as it is now, so that a friend
+    // added or removed from a user list while the dialog was open stays so.
+    void Store(TSettings& values, const std::string& current) const;
+    // The list was saved: the page shows it and edits count from it.
+    void Saved(const std::string& friends);
 
     QPlainTextEdit* edFriends = nullptr;
     QLabel* lbFriendsCount = nullptr;
@@ -29,4 +33,5 @@ private:
     void Count();
 
     std::function<void()> changed_;
+    std::string filled_;  // the list the page was given
 };

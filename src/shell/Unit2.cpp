@@ -377,7 +377,7 @@ TSettings TfrmOptions::Values() const {
     v.Tracker = tsTracker->Text();
     ChatServer->Store(v, owner_.Settings.ChatCertificatePins);
     v.ChatStsPolicies = owner_.Settings.ChatStsPolicies;  // the servers' to set, not the dialog's
-    tsFriends->Store(v);
+    tsFriends->Store(v, owner_.Settings.Friends);
     return v;
 }
 
@@ -489,6 +489,7 @@ void TfrmOptions::btnApplyClick() {
     ChatServer->SavePassword();
     owner_.ApplyChatServer();
     owner_.Friends().SettingsChanged();
+    tsFriends->Saved(owner_.Settings.Friends);
 }
 
 void TfrmOptions::btnOKClick() {

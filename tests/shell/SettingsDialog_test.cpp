@@ -359,3 +359,29 @@ TEST_F(SettingsDialogTest, FriendsAreKeptCleanedAndTheFullListIsSaid) {
     EXPECT_EQ(w->Chat().Friends().Friends().Count(), 100u);
     EXPECT_FALSE(w->Settings.FriendNotifications);
 }
+
+// The dialog left open while friends are added and removed from a user list: its Apply makes
+// only its own edits, on the list as it is then.
+TEST_F(SettingsDialogTest, FriendsChangedFromAUserListWhileTheDialogIsOpenStayAfterItsApply) {
+    SetText("Friends", "Maverick Iceman");
+    Make();
+    TfrmOptions& d = Open();
+    // What the user list's menu does.
+    const auto fromUserList = [&](bool add, const std::string& nick) {
+        TFriendsPresence& presence = w->Chat().Friends();
+        add ? void(presence.Add(nick)) : void(presence.Remove(nick));
+        w->Chat().OnFriendsEdited(presence.Friends().Text());
+    };
+    fromUserList(true, "Goose");
+    fromUserList(false, "Iceman");
+    d.tsFriends->edFriends->setPlainText("Maverick Iceman Viper");
+    d.btnApply->click();
+    EXPECT_EQ(key.StoredValue("Friends")->Text, "Maverick Goose Viper");
+    EXPECT_EQ(d.tsFriends->edFriends->toPlainText(), "Maverick Goose Viper");
+    EXPECT_FALSE(d.btnApply->isEnabled());
+    // Its own removal counts too, and a later menu edit survives a second Apply.
+    fromUserList(true, "Jester");
+    d.tsFriends->edFriends->setPlainText("Maverick Viper");
+    d.btnOK->click();
+    EXPECT_EQ(w->Settings.Friends, "Maverick Viper Jester");
+}
