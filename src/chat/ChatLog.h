@@ -15,6 +15,9 @@
 // $XDG_DATA_HOME/CorvaneGV/logs, or ~/.local/share/CorvaneGV/logs when that is unset or not
 // an absolute path; empty when there is no home either.
 std::string ChatLogFolder(const char* xdgDataHome, const char* home);
+// This system's folder for the logs: on Linux the one above from the environment, on Windows
+// %APPDATA%\CorvaneGV\logs; empty when there is none. One back end file per platform.
+std::string SystemChatLogFolder();
 
 // A conversation name from the server as a file name: path separators and control bytes
 // become "_", leading dots too (no hidden files, no "." or ".."), an empty name is "_", and

@@ -21,7 +21,6 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include <cstdlib>
 
 namespace {
 
@@ -117,7 +116,7 @@ TChatPage::TChatPage(const TChatControls& controls, TIRCCli& client, TSettings& 
     conversations_.OnLineAdded = [this, &settings](const std::string& name, const std::string& text) {
         if (!settings.ChatLogs) return;
         if (!log_)
-            log_ = std::make_unique<TChatLog>(ChatLogFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+            log_ = std::make_unique<TChatLog>(SystemChatLogFolder());
         log_->Write(name, StripFormatting(text));
     };
     controls_.Edit1->installEventFilter(this);

@@ -51,3 +51,17 @@ TEST(WinChatLog, AFullFileReplacesTheOlderOneAside) {
     EXPECT_EQ(ReadAll(dir.Path() / "bob.log"), "T " + line + "4\n");
     EXPECT_EQ(ReadAll(dir.Path() / "bob.log.1"), "T " + line + "2\nT " + line + "3\n");
 }
+
+// The player's own folder, not one made from variables that Windows has no use for.
+TEST(WinChatLog, TheFolderIsUnderTheRoamingApplicationDataAndTakesTheLogs) {
+    const std::string utf8 = SystemChatLogFolder();
+    const fs::path folder(std::u8string(utf8.begin(), utf8.end()));
+    const wchar_t* appData = _wgetenv(L"APPDATA");
+    ASSERT_NE(appData, nullptr);
+    EXPECT_EQ(folder, fs::path(appData) / "CorvaneGV" / "logs");
+    TChatLog log(utf8);
+    log.TimeStamp = [] { return std::string("T "); };
+    log.Write("#Lobby_20", "hello from Windows");
+    EXPECT_EQ(ReadAll(folder / "#Lobby_20.log"), "T hello from Windows\n");
+    fs::remove(folder / "#Lobby_20.log");
+}
