@@ -6,7 +6,9 @@
 #include "shell/ChatView.h"
 #include "shell/FriendsView.h"
 #include "shell/GamesPageView.h"
+#include "shell/OptionsFriends.h"
 #include "shell/Unit1.h"
+#include "shell/Unit2.h"
 
 #include <QTabWidget>
 
@@ -97,4 +99,5 @@ void TFriendsBinding::Edited(const std::string& friends) {
     TSettingsEvents events;
     events.OnProblem = [this](const std::string& problem) { window_.ApplicationException(problem); };
     SaveSettings(window_.SettingsKey(), window_.Settings, changed, events);
+    if (window_.frmOptions && !window_.frmOptions->Closed()) window_.frmOptions->tsFriends->ListChanged(window_.Settings.Friends);
 }

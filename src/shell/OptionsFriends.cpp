@@ -90,6 +90,10 @@ void TFriendsOptionsPage::Saved(const std::string& friends) {
     Count();
 }
 
+void TFriendsOptionsPage::ListChanged(const std::string& friends) {
+    if (Parsed(edFriends->toPlainText()).Text() == Parsed(QString::fromLatin1(filled_.c_str())).Text()) Saved(friends);
+}
+
 void TFriendsOptionsPage::Count() {
     std::size_t left = 0;
     const TFriends friends = Parsed(edFriends->toPlainText(), &left);

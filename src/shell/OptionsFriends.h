@@ -24,6 +24,8 @@ public:
     void Store(TSettings& values, const std::string& current) const;
     // The list was saved: the page shows it and edits count from it.
     void Saved(const std::string& friends);
+    // The list changed elsewhere (a user list's menu): a page the user has not edited shows it.
+    void ListChanged(const std::string& friends);
 
     QPlainTextEdit* edFriends = nullptr;
     QLabel* lbFriendsCount = nullptr;

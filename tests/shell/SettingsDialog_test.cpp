@@ -360,8 +360,8 @@ TEST_F(SettingsDialogTest, FriendsAreKeptCleanedAndTheFullListIsSaid) {
     EXPECT_FALSE(w->Settings.FriendNotifications);
 }
 
-// The dialog left open while friends are added and removed from a user list: its Apply makes
-// only its own edits, on the list as it is then.
+// The dialog left open while friends are added and removed from a user list: an unedited page
+// follows the list, and Apply makes only the page's own edits, on the list as it is then.
 TEST_F(SettingsDialogTest, FriendsChangedFromAUserListWhileTheDialogIsOpenStayAfterItsApply) {
     SetText("Friends", "Maverick Iceman");
     Make();
@@ -372,16 +372,18 @@ TEST_F(SettingsDialogTest, FriendsChangedFromAUserListWhileTheDialogIsOpenStayAf
         add ? void(presence.Add(nick)) : void(presence.Remove(nick));
         w->Chat().OnFriendsEdited(presence.Friends().Text());
     };
+    const auto page = [&] { return d.tsFriends->edFriends->toPlainText().toStdString(); };
     fromUserList(true, "Goose");
-    fromUserList(false, "Iceman");
-    d.tsFriends->edFriends->setPlainText("Maverick Iceman Viper");
-    d.btnApply->click();
-    EXPECT_EQ(key.StoredValue("Friends")->Text, "Maverick Goose Viper");
-    EXPECT_EQ(d.tsFriends->edFriends->toPlainText(), "Maverick Goose Viper");
+    EXPECT_EQ(page(), "Maverick Iceman Goose");
     EXPECT_FALSE(d.btnApply->isEnabled());
-    // Its own removal counts too, and a later menu edit survives a second Apply.
+    d.tsFriends->edFriends->setPlainText("Maverick Goose Viper");
     fromUserList(true, "Jester");
-    d.tsFriends->edFriends->setPlainText("Maverick Viper");
+    EXPECT_EQ(page(), "Maverick Goose Viper");
+    d.btnApply->click();
+    EXPECT_EQ(key.StoredValue("Friends")->Text, "Maverick Goose Jester Viper");
+    EXPECT_EQ(page(), "Maverick Goose Jester Viper");
+    fromUserList(false, "Goose");
+    EXPECT_EQ(page(), "Maverick Jester Viper");
     d.btnOK->click();
-    EXPECT_EQ(w->Settings.Friends, "Maverick Viper Jester");
+    EXPECT_EQ(w->Settings.Friends, "Maverick Jester Viper");
 }
