@@ -3,6 +3,7 @@
 // the generic rule, the developer dump and the invitation.
 #include "chat/ServerMessage.h"
 
+#include "chat/IRCParse.h"
 #include "chat/ServerTime.h"
 
 #include <charconv>
@@ -73,6 +74,8 @@ void TServerMessages::IRCCli1ServerMessage(TIRCCli& sender, const std::string& A
         if (OnWelcome) OnWelcome();
     } else if ((c == "433" || c == "432") && !client_.Registered()) {
         NickRejected(c, p);
+    } else if ((c == "471" || c == "473" || c == "474" || c == "475" || c == "477" || c == "489") && p.size() > 1) {
+        JoinRefused(c, p);
     } else if (c == "332") {
         conversations_.AddLineToRichEdit(p.at(1), "Topic is:   " + p.at(2), LineClass::Info);
     } else if (c == "333") {
@@ -123,6 +126,25 @@ void TServerMessages::NickRejected(const std::string& command, const std::vector
                                  ? ", trying " + client_.Nick()
                                  : "; no other nickname left to try, choose another one under Settings";
     conversations_.AddLineToRichEdit("", "Nickname " + rejected + why + next, LineClass::Info);
+}
+
+// The lobby is the one channel the program joins by itself: being kept out of it is an error
+// the player must see. The server's text says why (servers differ in the numerics they use
+// for it); where the player can do something, a second line says what.
+void TServerMessages::JoinRefused(const std::string& command, const std::vector<std::string>& p) {
+    const std::string& channel = p[1];
+    const std::string text = p.size() > 2 ? p.back() : std::string();
+    const std::string tab = conversations_.FindRow(channel) >= 0 ? channel : "";
+    conversations_.AddLineToRichEdit(tab, "Cannot join " + channel + ": " + (text.empty() ? command : text),
+                                     LineClass::Error);
+    const std::string lower = LowerAscii(text);
+    const auto says = [&](std::string_view word) { return lower.find(word) != std::string::npos; };
+    if ((command == "477" || says("regist") || says("identif")) && settings_.ChatAccount.empty())
+        conversations_.AddLineToRichEdit(tab, "To log in, give your account under Settings, Chat server",
+                                         LineClass::Info);
+    else if ((command == "489" || says("ssl") || says("tls") || says("secure")) && !client_.UseTls())
+        conversations_.AddLineToRichEdit(tab, "For a secure connection, choose TLS under Settings, Chat server",
+                                         LineClass::Info);
 }
 
 void TServerMessages::DeveloperDump(const std::string& prefix, const std::string& command,

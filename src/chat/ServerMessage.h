@@ -80,6 +80,7 @@ private:
     // "[14:05:09] " for a line the server says is older than a minute (a replay), else "".
     std::string ReplayStamp() const;
     void NickRejected(const std::string& command, const std::vector<std::string>& p);
+    void JoinRefused(const std::string& command, const std::vector<std::string>& p);
     void PrivateMessage(const std::string& nick, const std::vector<std::string>& p);
     void WentPlay(const std::string& nick, const std::string& target, const std::string& server);
     void Generic(const std::string& command, const std::vector<std::string>& parameters);

@@ -134,6 +134,38 @@ TEST_F(ChatEvening, AKLineGivesOneConnectionAndALineSayingWhyAndNoSecondAttempt)
     ExpectNoReconnectAfterTheBan("Spamming the lobby");
 }
 
+// The lobby's operator keeps Ann out, by a ban and then by its modes: each refusal is an error
+// line with the server's reason (ngircd gives 471 for all but the ban), and where she can do
+// something, a line saying what.
+TEST_F(ChatEvening, ALobbyThatKeepsAnnOutSaysWhyAndWhatToDo) {
+    BobConnects();
+    bob.SendLine("JOIN #Lobby_20");
+    bob.SendLine("MODE #Lobby_20 +b Ann!*@*");
+    ASSERT_TRUE(Wait([&] { return std::count(bobHeard.begin(), bobHeard.end(), "MODE") > 0; }));
+    session.btnChatConnectionClick();
+    const auto saidAfter = [&](const std::string& error, const std::string& next) {
+        return Wait([&] {
+            const auto& l = page.Server.Lines;
+            for (std::size_t i = 0; i < l.size(); ++i)
+                if (l[i].Text == "Cannot join #Lobby_20: " + error && l[i].Style == LineClass::Error.Style)
+                    return next.empty() || (i + 1 < l.size() && l[i + 1].Text == next);
+            return false;
+        });
+    };
+    EXPECT_TRUE(saidAfter("Cannot join channel (+b) -- You are banned", "")) << ServerText();
+    bob.SendLine("MODE #Lobby_20 -b+R Ann!*@*");
+    ann.SendLine("JOIN #Lobby_20");
+    EXPECT_TRUE(saidAfter("Cannot join channel (+R) -- Registered users only",
+                          "To log in, give your account under Settings, Chat server"))
+        << ServerText();
+    bob.SendLine("MODE #Lobby_20 -R+z");
+    ann.SendLine("JOIN #Lobby_20");
+    EXPECT_TRUE(saidAfter("Cannot join channel (+z) -- SSL connections only",
+                          "For a secure connection, choose TLS under Settings, Chat server"))
+        << ServerText();
+    EXPECT_FALSE(Listed("#Lobby_20", "Ann"));
+}
+
 TEST_F(ChatEvening, APastedBlockOfManyLinesIsSentOnlyWhenTheUserSaysYes) {
     BobConnects();
     bob.SendLine("JOIN #Lobby_20");
