@@ -5,6 +5,7 @@
 
 #include "settings/SecretStore.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,36 @@ struct TSecretServiceLimits {
 
 TDesktopSecrets MakeDesktopSecretStore();
 TDesktopSecrets MakeDesktopSecretStore(const TSecretServiceLimits& limits);
+
+// The desktop's store, asked whether it answers only when a password is first wanted (a
+// connect with an account, the settings dialog): a start never waits for it, and a player
+// without an account is never shown the keyring's unlock prompt.
+class TLazyDesktopSecrets final : public TSecretStore {
+public:
+    explicit TLazyDesktopSecrets(std::function<TDesktopSecrets()> make) : make_(std::move(make)) {}
+    TSecretResult Read(const std::string& key) override { return Made().Read(key); }
+    TSecretResult Write(const std::string& key, const std::string& secret) override {
+        return Made().Write(key, secret);
+    }
+    TSecretResult Erase(const std::string& key) override { return Made().Erase(key); }
+    // Empty when the desktop's store answers.
+    const std::string& Unavailable() {
+        Made();
+        return made_.Unavailable;
+    }
+
+private:
+    TSecretStore& Made() {
+        if (!made_.Store) {
+            made_ = make_();
+            if (!made_.Store) made_.Store = std::make_unique<TMemorySecretStore>();
+        }
+        return *made_.Store;
+    }
+
+    std::function<TDesktopSecrets()> make_;
+    TDesktopSecrets made_;
+};
 
 // The schema name of the items, for tools that look them up (attributes "account", "host").
 std::string SecretSchemaName();

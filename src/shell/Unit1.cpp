@@ -57,7 +57,8 @@ TCorvaneGVMF::TCorvaneGVMF(TGuardedEventLoop& loop, TRegistryKey& settingsKey, T
     }
     games_ = std::make_unique<TGamesPage>(loop_, *udp_, *boxes_);
     irc_ = std::make_unique<TIRCCli>(loop_);
-    secrets_ = MakeDesktopSecretStore();
+    secrets_ = std::make_unique<TLazyDesktopSecrets>(
+        options_.MakeSecrets ? options_.MakeSecrets : [] { return MakeDesktopSecretStore(); });
     CoolTrayIcon1 = new TCoolTrayIcon(this, TrayImages(), this);
     CoolTrayIcon1->OnMouseDown = [this](TCoolTrayIcon* sender, TTrayButton button, Qt::KeyboardModifiers shift,
                                         QPoint pos) {
@@ -173,7 +174,7 @@ void TCorvaneGVMF::BindChatPage() {
                       [this](const std::function<void()>& handler) { Guarded(handler); }},
         *irc_, Settings, Random, options_.ChatHost, options_.ChatPort);
     chat_->Session().SetServer(options_.ChatHost, options_.ChatPort, options_.ChatTls);
-    chat_->Session().Secrets = secrets_.Store.get();
+    chat_->Session().Secrets = secrets_.get();
     // Only the changed value is written: the in-memory nickname must not reach the store.
     chat_->Session().OnSettingsChanged = [this](const std::string& name) {
         Guarded([&] { SaveSettingsValue(settingsKey_, Settings, name); });
@@ -198,7 +199,7 @@ void TCorvaneGVMF::ApplyChatServer() {
         chat_->Session().SetServer(Settings.ChatServerHost, Settings.ChatServerPort, Settings.ChatServerTls);
     else
         chat_->Session().SetServer(options_.ChatHost, options_.ChatPort, options_.ChatTls);
-    chat_->Session().Secrets = secrets_.Store.get();
+    chat_->Session().Secrets = secrets_.get();
     // Only the changed value is written: the in-memory nickname must not reach the store.
     chat_->Session().OnSettingsChanged = [this](const std::string& name) {
         Guarded([&] { SaveSettingsValue(settingsKey_, Settings, name); });

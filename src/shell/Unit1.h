@@ -79,6 +79,8 @@ struct TMainWindowOptions {
     // A first start that nobody pointed at a chat server: the welcome dialog asks before the
     // chat sends the user's names.
     bool Welcome = false;
+    // Makes the store of the chat's passwords when one is first wanted; null: the desktop's.
+    std::function<TDesktopSecrets()> MakeSecrets;
 };
 
 class TCorvaneGVMF : public QMainWindow {
@@ -137,7 +139,7 @@ public:
     // Points the chat's next connect at the server the options or the settings name.
     void ApplyChatServer();
     // Where the chat's login password is kept.
-    TDesktopSecrets& Secrets() { return secrets_; }
+    TLazyDesktopSecrets& Secrets() { return *secrets_; }
     TCorvaneCheck* Tracker() { return tracker_.get(); }
     TGamesRefresh* Refresh() { return refresh_.get(); }
     TJoinGame& Join() { return *join_; }
@@ -209,7 +211,7 @@ private:
     std::string bindError_;
     std::unique_ptr<TGamesPage> games_;
     std::unique_ptr<TIRCCli> irc_;
-    TDesktopSecrets secrets_;
+    std::unique_ptr<TLazyDesktopSecrets> secrets_;
     // After the client: it lets go of the client's events when it goes.
     std::unique_ptr<TChatPage> chat_;
     std::unique_ptr<TCorvaneCheck> tracker_;

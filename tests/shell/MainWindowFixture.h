@@ -52,6 +52,7 @@ protected:
     TGuardedEventLoop loop{qtLoop};
     TMemoryRegistryKey key;
     TRecordingBoxes boxes;
+    std::function<TDesktopSecrets()> makeSecrets;  // null: the desktop's store
     std::unique_ptr<TCorvaneGVMF> w;
 
     void SetFlag(const std::string& name, bool on) {
@@ -82,6 +83,7 @@ protected:
         o.ChatPort = std::to_string(testing_support::UnusedTcpPort());
         o.StatusPort = 0;
         o.Boxes = &boxes;
+        o.MakeSecrets = makeSecrets;
         w = std::make_unique<TCorvaneGVMF>(loop, key, o);
         return *w;
     }

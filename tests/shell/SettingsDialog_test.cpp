@@ -320,7 +320,7 @@ TEST_F(SettingsDialogTest, TheLoginsPasswordGoesToTheSecretStoreAndNeverToTheSet
     EXPECT_EQ(key.StoredValue("ChatAccount")->Text, "ann");
     EXPECT_EQ(key.StoredValue("ChatStsPolicies")->Text, "chat.example.org 6697 99999999999;");
     for (const auto& v : key.Stored) EXPECT_EQ(v.Text.find("s3cret"), std::string::npos) << v.Name;
-    const TSecretResult stored = w->Secrets().Store->Read(SecretKey("ann", "chat.example.org"));
+    const TSecretResult stored = w->Secrets().Read(SecretKey("ann", "chat.example.org"));
     EXPECT_TRUE(stored.Found);
     EXPECT_EQ(stored.Secret, "s3cret pw");
 
@@ -331,7 +331,27 @@ TEST_F(SettingsDialogTest, TheLoginsPasswordGoesToTheSecretStoreAndNeverToTheSet
     again.ChatServer->lbeChatPassword->selectAll();
     QTest::keyClick(again.ChatServer->lbeChatPassword, Qt::Key_Delete);
     again.btnOK->click();
-    EXPECT_FALSE(w->Secrets().Store->Read(SecretKey("ann", "chat.example.org")).Found);
+    EXPECT_FALSE(w->Secrets().Read(SecretKey("ann", "chat.example.org")).Found);
+}
+
+// A start, and a connect without an account, never ask the desktop's store (it may hang, or
+// show its unlock prompt); the dialog asks it once, for the line saying where passwords go.
+TEST_F(SettingsDialogTest, TheDesktopsSecretStoreIsAskedOnlyWhenAPasswordIsFirstWanted) {
+    int asked = 0;
+    makeSecrets = [&] {
+        ++asked;
+        return TDesktopSecrets{std::make_unique<TMemorySecretStore>(), "Kept for this session only."};
+    };
+    Make();
+    w->btnChatConnection->click();
+    Pump([&] { return !w->IRCCli1().Active(); });
+    EXPECT_EQ(asked, 0);
+    TfrmOptions& d = Open();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(d.ChatServer->lbSecretStore->text(), "Kept for this session only.");
+    d.btnCancel->click();
+    Open();
+    EXPECT_EQ(asked, 1);
 }
 
 // The friends typed as text: kept cleaned, the limit said as it is reached, and the running
