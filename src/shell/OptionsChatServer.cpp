@@ -20,8 +20,9 @@ bool SameHostText(const QString& a, const std::string& b) {
 
 }  // namespace
 
-TChatServerPage::TChatServerPage(std::function<void()> changed, TSecretStore* secrets, const std::string& unavailable)
-    : changed_(changed), secrets_(secrets), unavailable_(unavailable) {
+TChatServerPage::TChatServerPage(std::function<void()> changed, TSecretStore* secrets,
+                                 std::function<std::string()> unavailable)
+    : changed_(changed), secrets_(secrets), unavailable_(std::move(unavailable)) {
     auto* server = new QGroupBox("Server", this);
     server->setGeometry(8, 4, 377, 76);
     auto* hostLabel = new QLabel("Host:", server);
@@ -66,10 +67,6 @@ TChatServerPage::TChatServerPage(std::function<void()> changed, TSecretStore* se
     lbSecretStore->setWordWrap(true);
     lbSecretStore->setTextFormat(Qt::PlainText);
     lbSecretStore->setGeometry(12, 70, 353, 26);
-    lbSecretStore->setText(Local(!secrets_ ? std::string("No secret store: a login cannot be kept.")
-                                 : unavailable_.empty()
-                                     ? std::string("The password is kept in the desktop's secret store.")
-                                     : unavailable_));
     lbeChatAccount->setEnabled(secrets_ != nullptr);
     lbeChatPassword->setEnabled(secrets_ != nullptr);
 
@@ -113,10 +110,25 @@ TChatServerPage::TChatServerPage(std::function<void()> changed, TSecretStore* se
     });
 }
 
+void TChatServerPage::showEvent(QShowEvent* event) {
+    SayWhereKept();
+    QWidget::showEvent(event);
+}
+
+void TChatServerPage::SayWhereKept() {
+    if (toldWhereKept_) return;
+    toldWhereKept_ = true;
+    const std::string why = secrets_ && unavailable_ ? unavailable_() : std::string();
+    lbSecretStore->setText(Local(!secrets_      ? std::string("No secret store: a login cannot be kept.")
+                                 : why.empty() ? std::string("The password is kept in the desktop's secret store.")
+                                               : why));
+}
+
 void TChatServerPage::FillPassword() {
     lbeChatPassword->clear();
     const std::string account = ToStd(lbeChatAccount->text());
     if (!secrets_ || account.empty()) return;
+    SayWhereKept();
     const TSecretResult r = secrets_->Read(SecretKey(account, ToStd(lbeChatHost->text())));
     if (!r.Ok) lbSecretStore->setText(Local("The secret store did not answer: " + r.Error));
     // Read back in the same form it is written in; the field is what the user typed.

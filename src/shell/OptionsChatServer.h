@@ -19,10 +19,11 @@ class QPushButton;
 class TChatServerPage final : public QWidget {
 public:
     // changed runs on every edit (the dialog enables Apply). secrets keeps the login's
-    // password (null: no login can be set); unavailable, when not empty, says why it is kept
-    // for this session only.
+    // password (null: no login can be set); unavailable, when it gives a text, says why it is
+    // kept for this session only. Both are asked only once the page is shown or a password
+    // is wanted: the store may be slow to answer, or ask the user to unlock it.
     explicit TChatServerPage(std::function<void()> changed, TSecretStore* secrets = nullptr,
-                             const std::string& unavailable = {});
+                             std::function<std::string()> unavailable = {});
 
     // refusedHost and refusedFingerprint: the certificate the chat last refused, offered for
     // trust (also when the command line named that host rather than the host field).
@@ -46,14 +47,19 @@ public:
     QLineEdit* lbeChatPassword = nullptr;
     QLabel* lbSecretStore = nullptr;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void UpdateRefused();
     void FillPassword();
+    void SayWhereKept();
 
     std::function<void()> changed_;
     std::string refusedHost_, refusedFingerprint_, pins_;
     bool trustRefused_ = false;
     TSecretStore* secrets_;
-    std::string unavailable_;
+    std::function<std::string()> unavailable_;
+    bool toldWhereKept_ = false;
     bool passwordEdited_ = false;
 };

@@ -276,7 +276,7 @@ void TfrmOptions::BuildControls() {
     PageControl1->addTab(tsTracker, "Tracker");
     connect(tsTracker->seTrackerPort, &QSpinBox::valueChanged, this, onChange);
 
-    ChatServer = new TChatServerPage(onChange, &owner_.Secrets(), owner_.Secrets().Unavailable());
+    ChatServer = new TChatServerPage(onChange, &owner_.Secrets(), [this] { return owner_.Secrets().Unavailable(); });
     PageControl1->addTab(ChatServer, "Chat server");
     PageControl1->addTab(tsFriends = new TFriendsOptionsPage(onChange), "Friends");
 

@@ -334,8 +334,9 @@ TEST_F(SettingsDialogTest, TheLoginsPasswordGoesToTheSecretStoreAndNeverToTheSet
     EXPECT_FALSE(w->Secrets().Read(SecretKey("ann", "chat.example.org")).Found);
 }
 
-// A start, and a connect without an account, never ask the desktop's store (it may hang, or
-// show its unlock prompt); the dialog asks it once, for the line saying where passwords go.
+// A start, a connect without an account and the dialog's other pages never ask the desktop's
+// store (it may hang, or show its unlock prompt); its page asks it once, to say where
+// passwords go.
 TEST_F(SettingsDialogTest, TheDesktopsSecretStoreIsAskedOnlyWhenAPasswordIsFirstWanted) {
     int asked = 0;
     makeSecrets = [&] {
@@ -347,10 +348,14 @@ TEST_F(SettingsDialogTest, TheDesktopsSecretStoreIsAskedOnlyWhenAPasswordIsFirst
     Pump([&] { return !w->IRCCli1().Active(); });
     EXPECT_EQ(asked, 0);
     TfrmOptions& d = Open();
+    d.lbeNickname->setText("Maverick");
+    d.btnApply->click();
+    EXPECT_EQ(asked, 0);
+    d.PageControl1->setCurrentWidget(d.ChatServer);
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(d.ChatServer->lbSecretStore->text(), "Kept for this session only.");
     d.btnCancel->click();
-    Open();
+    Open().PageControl1->setCurrentWidget(w->frmOptions->ChatServer);
     EXPECT_EQ(asked, 1);
 }
 
