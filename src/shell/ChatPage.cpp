@@ -354,6 +354,8 @@ TUserListView& TChatPage::CreateUserList(const std::string& name) {
     // The mark of a player gone to a game fits the height of a name, so rows stay even.
     const int mark = list->fontMetrics().height() - 2;
     list->setIconSize(QSize(mark, mark));
+    // Even rows let the view lay out a crowded channel without measuring each of its names.
+    list->setUniformItemSizes(true);
     anchors_->Add(list, kUserListRect, akTop | akRight | akBottom);
     list->raise();
     list->viewport()->installEventFilter(this);
