@@ -11,16 +11,11 @@
 #include <sstream>
 #include <sys/stat.h>
 
+using testing_support::ReadFile;
+
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 }  // namespace
 
@@ -68,9 +63,9 @@ TEST(ChatLog, ConversationLinesGoToTheirFilesWithTheTimeInFront) {
     chat.AddLineToRichEdit("#LOBBY_20", "==a\r\nb", LineClass::Info);  // the row's name, one stamp per line
     chat.AddLineToRichEdit("../evil", "[evil]   x", LineClass::Talk);
 
-    EXPECT_EQ(ReadAll(folder / "#Lobby_20.log"),
+    EXPECT_EQ(ReadFile(folder / "#Lobby_20.log"),
               "[2026-12-08 14:05:09] [bob]   hi\n[2026-12-08 14:05:09] ==a\n[2026-12-08 14:05:09] b\n");
-    EXPECT_EQ(ReadAll(folder / "___evil.log"), "[2026-12-08 14:05:09] [evil]   x\n");
+    EXPECT_EQ(ReadFile(folder / "___evil.log"), "[2026-12-08 14:05:09] [evil]   x\n");
     std::vector<std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(dir.Path())) files.push_back(e.path().filename().string());
     std::sort(files.begin(), files.end());
@@ -84,7 +79,7 @@ TEST(ChatLog, ConversationLinesGoToTheirFilesWithTheTimeInFront) {
     // Many conversations at once keep only a few files open, and append where they left off.
     for (int round = 0; round < 2; ++round)
         for (int i = 0; i < 20; ++i) log.Write("user" + std::to_string(i), "line " + std::to_string(round));
-    EXPECT_EQ(ReadAll(folder / "user3.log"), "[2026-12-08 14:05:09] line 0\n[2026-12-08 14:05:09] line 1\n");
+    EXPECT_EQ(ReadFile(folder / "user3.log"), "[2026-12-08 14:05:09] line 0\n[2026-12-08 14:05:09] line 1\n");
 }
 
 TEST(ChatLog, AFullFileIsKeptOnceAsideAndFailuresCostNothing) {
@@ -94,8 +89,8 @@ TEST(ChatLog, AFullFileIsKeptOnceAsideAndFailuresCostNothing) {
     const std::string line(40, 'x');  // 43 bytes with stamp and newline
     for (int i = 0; i < 5; ++i) log.Write("bob", line);
     // Two lines fit in 100 bytes; the third starts a new file, the fifth another.
-    EXPECT_EQ(ReadAll(fs::path(dir.Path()) / "bob.log"), "T " + line + "\n");
-    EXPECT_EQ(ReadAll(fs::path(dir.Path()) / "bob.log.1").size(), 86u);
+    EXPECT_EQ(ReadFile(fs::path(dir.Path()) / "bob.log"), "T " + line + "\n");
+    EXPECT_EQ(ReadFile(fs::path(dir.Path()) / "bob.log.1").size(), 86u);
 
     // A folder that cannot be made (a file stands in its place): nothing raised, nothing written.
     std::ofstream(fs::path(dir.Path()) / "blocked") << "x";

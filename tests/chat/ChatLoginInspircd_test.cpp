@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+using testing_support::ReadFile;
 using testing_support::WaitFor;
 
 namespace {
@@ -43,13 +44,6 @@ struct TChatRun : TChatRig {
 
     TRegFileKey key;
 };
-
-std::string FileText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class ChatLoginOnInspircd : public ::testing::Test {
 protected:
@@ -81,7 +75,7 @@ TEST_F(ChatLoginOnInspircd, APlainConnectUpgradesByStrictTransportAndTheNextRunN
         EXPECT_EQ(policy.Port, ircd.TlsPort());
         EXPECT_NEAR(static_cast<double>(policy.Expiry), static_cast<double>(std::time(nullptr) + 3600), 60);
     }
-    EXPECT_NE(FileText(file).find("\"ChatStsPolicies\"=\"localhost " + tls + " "), std::string::npos);
+    EXPECT_NE(ReadFile(file).find("\"ChatStsPolicies\"=\"localhost " + tls + " "), std::string::npos);
 
     // A new run reads the policy and goes to the TLS port at once, though told the plain one.
     {
@@ -129,7 +123,7 @@ TEST_F(ChatLoginOnInspircd, SaslPlainLogsInAWrongPasswordFailsCleanlyAndNoPasswo
     EXPECT_EQ(run.ann.Caps().Sasl(), TCapNegotiation::TSasl::Failed);
 
     SaveSettings(run.key, run.settings, run.settings);
-    const std::string stored = FileText(file);
+    const std::string stored = ReadFile(file);
     EXPECT_NE(stored.find("\"ChatAccount\"=\"ann\""), std::string::npos);
     EXPECT_EQ(stored.find("secretpw"), std::string::npos);
     EXPECT_EQ(stored.find("wrongpw"), std::string::npos);

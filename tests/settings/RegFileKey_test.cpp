@@ -14,18 +14,12 @@
 #include <fstream>
 #include <sstream>
 
+using testing_support::ReadFile;
 using testing_support::Escaped;
 using testing_support::TTempDir;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void WriteAll(const fs::path& p, const std::string& bytes) {
     fs::create_directories(p.parent_path());
@@ -97,7 +91,7 @@ struct TDir {
 TEST(SettingsFile, FirstStartCreatesThePrivateFolderAndFileWithEveryDefault) {
     TDir dir;
     const TSettings first = LoadFrom(dir.File);
-    const std::string text = ReadAll(dir.File);
+    const std::string text = ReadFile(dir.File);
     EXPECT_EQ(text, kFreshText) << Escaped(text);
     EXPECT_EQ(Listing(dir.Folder), std::vector<std::string>{"settings.reg"});
     EXPECT_EQ(Mode(dir.Folder), 0700u);
@@ -154,7 +148,7 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNamesTheFirstValue) {
         TDir dir;
         TSettings settings = LoadFrom(dir.File);
         ASSERT_EQ(::chmod(dir.File.c_str(), 0640), 0);
-        const std::string old = ReadAll(dir.File);
+        const std::string old = ReadFile(dir.File);
 
         int calls = 0;
         TFileOps ops;
@@ -171,7 +165,7 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNamesTheFirstValue) {
             EXPECT_NE(e.Cause().find(fault.Cause), std::string::npos) << e.Cause();
         }
         EXPECT_GE(calls, 1);
-        EXPECT_EQ(ReadAll(dir.File), old);
+        EXPECT_EQ(ReadFile(dir.File), old);
         EXPECT_EQ(Listing(dir.Folder), std::vector<std::string>{"settings.reg"});  // no temporary left
         EXPECT_FALSE(settings.FSEnabled);
         EXPECT_EQ(settings.Nickname, "johndoesmith");
@@ -190,13 +184,13 @@ TEST(SettingsFile, AnUnparsableFileIsKeptAsideReportedAndReplacedByDefaults) {
     std::vector<std::string> problems;
     const TSettings settings = LoadFrom(dir.File, &problems);
     EXPECT_EQ(settings.Nickname, "johndoesmith");
-    EXPECT_EQ(ReadAll(dir.File), kFreshText);
+    EXPECT_EQ(ReadFile(dir.File), kFreshText);
     auto names = Listing(dir.Folder);
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[0], "settings.reg");
     const fs::path backup = dir.Folder / names[1];
     EXPECT_EQ(names[1].rfind("settings.reg.broken-", 0), 0u) << names[1];
-    EXPECT_EQ(ReadAll(backup), "garbage\r\n");
+    EXPECT_EQ(ReadFile(backup), "garbage\r\n");
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_NE(problems[0].find("line 1"), std::string::npos) << problems[0];
     EXPECT_NE(problems[0].find("'" + backup.string() + "'"), std::string::npos) << problems[0];
@@ -210,7 +204,7 @@ TEST(SettingsFile, AnUnparsableFileIsKeptAsideReportedAndReplacedByDefaults) {
     ASSERT_EQ(names.size(), 3u);
     std::vector<std::string> backups;
     for (const auto& n : names)
-        if (n != "settings.reg") backups.push_back(ReadAll(dir.Folder / n));
+        if (n != "settings.reg") backups.push_back(ReadFile(dir.Folder / n));
     std::sort(backups.begin(), backups.end());
     EXPECT_EQ(backups, (std::vector<std::string>{"[no header]\n", "garbage\r\n"}));
 }
@@ -228,7 +222,7 @@ TEST(SettingsFile, ABrokenFileThatCannotBeKeptAsideIsNeverOverwritten) {
         EXPECT_STREQ(e.what(), "Failed to get data for 'FSPath'");
         EXPECT_NE(e.Cause().find("could not be kept aside"), std::string::npos) << e.Cause();
     }
-    EXPECT_EQ(ReadAll(dir.File), "garbage");
+    EXPECT_EQ(ReadFile(dir.File), "garbage");
     EXPECT_EQ(Listing(dir.Folder), std::vector<std::string>{"settings.reg"});
 }
 
@@ -271,7 +265,7 @@ TEST(SettingsFile, AHandEditedFileIsReadAndRewrittenWithItsOtherKeysAndEscapes) 
     TRegFileKey key(dir.File);
     SaveSettings(key, settings, from);
     EXPECT_EQ(LoadFrom(dir.File), from);
-    const std::string text = ReadAll(dir.File);
+    const std::string text = ReadFile(dir.File);
     EXPECT_NE(text.find("\"Shortcut5\"=\"say \\\"gg\\\" to C:\\\\temp\\\\\"\r\n"), std::string::npos) << Escaped(text);
     EXPECT_NE(text.find("\r\n[HKEY_CURRENT_USER\\Software\\Mine]\r\n\"Keep\"=\"this\"\r\n"), std::string::npos)
         << Escaped(text);
@@ -321,7 +315,7 @@ TEST(SettingsFile, TheProgramKeepsItsSettingsInTheConfigurationFolderOrAFolderGi
     TSettings settings;
     TRandomGenerator random;
     LoadSettings(*own.Key, settings, kNames, random);
-    EXPECT_EQ(ReadAll(dir.File), kFreshText);
+    EXPECT_EQ(ReadFile(dir.File), kFreshText);
 
     const fs::path given = dir.Temp.Path() / "elsewhere";
     TSettingsPlace there = OpenSettingsPlace(given.string());

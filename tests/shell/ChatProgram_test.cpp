@@ -17,17 +17,12 @@
 
 #include <gtest/gtest.h>
 
+using testing_support::ReadFile;
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The program, headless, with its output in a file; killed if the test leaves it running.
 TChildProcess StartProgram(std::vector<std::string> args, const fs::path& output) {

@@ -21,17 +21,12 @@
 #include <fstream>
 #include <sstream>
 
+using testing_support::ReadFile;
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class FirstStartTest : public MainWindowTest {
 protected:

@@ -33,18 +33,13 @@
 #include <fstream>
 #include <sstream>
 
+using testing_support::ReadFile;
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
 using Args = std::vector<std::string>;
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void WriteScript(const fs::path& p, const std::string& body) {
     std::ofstream(p) << "#!/bin/sh\n" << body;

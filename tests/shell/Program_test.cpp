@@ -14,18 +14,13 @@
 
 #include <gtest/gtest.h>
 
+using testing_support::ReadFile;
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
 using Clock = std::chrono::steady_clock;
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Polls another process's doing; nothing in our own loop could tell us sooner.
 bool PollUntil(const std::function<bool()>& pred, int ms) {

@@ -16,6 +16,8 @@
 #include <sstream>
 #include <stdexcept>
 
+using testing_support::ReadFile;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -25,13 +27,6 @@ std::string Find(std::initializer_list<const char*> paths, const std::string& pa
         if (::access(p, X_OK) == 0) return p;
     throw std::runtime_error(package + " is not installed; these tests need it: run scripts/setup (or apt-get install " +
                              package + ")");
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 int ConnectLoopback(int port) {

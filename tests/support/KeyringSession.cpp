@@ -37,11 +37,6 @@ std::filesystem::path FindProgram(const std::string& name) {
     throw std::runtime_error(name + " is missing: scripts/setup installs it (gnome-keyring, libsecret-tools, dbus)");
 }
 
-std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Reads every descriptor to its end, or until the deadline; closes them.
 void ReadAll(std::vector<std::pair<int, std::string*>> fds, std::chrono::steady_clock::time_point deadline) {
     while (!fds.empty()) {

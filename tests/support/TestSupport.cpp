@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -22,6 +24,11 @@ bool WaitFor(TEventLoop& loop, const std::function<bool()>& pred, int ms) {
 }
 
 void Drain(TEventLoop& loop, int ms) { WaitFor(loop, [] { return false; }, ms); }
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 std::string Escaped(const std::string& bytes) {
     std::string out;

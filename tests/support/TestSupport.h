@@ -24,6 +24,9 @@ std::string Escaped(const std::string& bytes);
 // Builds a byte string from hex pairs, blanks ignored: Hex("00 E2").
 std::string Hex(const std::string& pairs);
 
+// A file's bytes as they are; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+
 // A fresh folder under the system temp dir, removed when the object goes.
 class TTempDir {
 public:

@@ -9,16 +9,11 @@
 #include <fstream>
 #include <sstream>
 
+using testing_support::ReadFile;
+
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::wstring> Listing(const fs::path& dir) {
     std::vector<std::wstring> names;
@@ -37,7 +32,7 @@ TEST(WinChatLog, ServerNamesBecomeOrdinaryFilesInTheFolder) {
     for (const char* name : {"a:b", "nul", "Com1", "LPT9.x", "what?*|<>\"", "Caf\xC3\xA9"}) log.Write(name, "hi");
     EXPECT_EQ(Listing(dir.Path()), (std::vector<std::wstring>{L"Caf\u00E9.log", L"_Com1.log", L"_LPT9.x.log", L"_nul.log",
                                                               L"a_b.log", L"what______.log"}));
-    EXPECT_EQ(ReadAll(dir.Path() / "_nul.log"), "T hi\n");
+    EXPECT_EQ(ReadFile(dir.Path() / "_nul.log"), "T hi\n");
 }
 
 TEST(WinChatLog, AFullFileReplacesTheOlderOneAside) {
@@ -48,8 +43,8 @@ TEST(WinChatLog, AFullFileReplacesTheOlderOneAside) {
     // Two lines fit; the third and the fifth each start a new file, the second time over an
     // existing "bob.log.1", which a plain rename refuses on Windows.
     for (int i = 0; i < 5; ++i) log.Write("bob", line + std::to_string(i));
-    EXPECT_EQ(ReadAll(dir.Path() / "bob.log"), "T " + line + "4\n");
-    EXPECT_EQ(ReadAll(dir.Path() / "bob.log.1"), "T " + line + "2\nT " + line + "3\n");
+    EXPECT_EQ(ReadFile(dir.Path() / "bob.log"), "T " + line + "4\n");
+    EXPECT_EQ(ReadFile(dir.Path() / "bob.log.1"), "T " + line + "2\nT " + line + "3\n");
 }
 
 // The player's own folder, not one made from variables that Windows has no use for.
@@ -62,6 +57,6 @@ TEST(WinChatLog, TheFolderIsUnderTheRoamingApplicationDataAndTakesTheLogs) {
     TChatLog log(utf8);
     log.TimeStamp = [] { return std::string("T "); };
     log.Write("#Lobby_20", "hello from Windows");
-    EXPECT_EQ(ReadAll(folder / "#Lobby_20.log"), "T hello from Windows\n");
+    EXPECT_EQ(ReadFile(folder / "#Lobby_20.log"), "T hello from Windows\n");
     fs::remove(folder / "#Lobby_20.log");
 }

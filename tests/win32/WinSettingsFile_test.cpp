@@ -12,18 +12,13 @@
 #include <fstream>
 #include <sstream>
 
+using testing_support::ReadFile;
+
 namespace fs = std::filesystem;
 
 namespace {
 
 const TSystemNames kNames = {"host-1", "pilot"};
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> Listing(const fs::path& dir) {
     std::vector<std::string> names;
@@ -63,7 +58,7 @@ TEST(WinSettingsFile, SavesReplaceTheFileWholeAndAFailedOneLeavesTheOldFile) {
     SaveSettings(key, settings, from);
     TRegFileKey again(file);
     EXPECT_EQ(Load(again), from);
-    const std::string old = ReadAll(file);
+    const std::string old = ReadFile(file);
 
     // The disk fills half-way through the temporary file: its handle is closed before it is
     // removed (Windows keeps an open file), and the old file stays.
@@ -79,7 +74,7 @@ TEST(WinSettingsFile, SavesReplaceTheFileWholeAndAFailedOneLeavesTheOldFile) {
     std::string said = CauseOfSave(fullKey, settings, next);
     EXPECT_EQ(said.rfind("Failed to set data for 'FSEnabled' / write ", 0), 0u) << said;
     EXPECT_NE(said.find(sysfiles::ErrorText(ERROR_DISK_FULL)), std::string::npos) << said;
-    EXPECT_EQ(ReadAll(file), old);
+    EXPECT_EQ(ReadFile(file), old);
     EXPECT_EQ(Listing(folder), std::vector<std::string>{"settings.reg"});
 
     // The move over the old file is refused (another program holds it): same outcome.
@@ -88,7 +83,7 @@ TEST(WinSettingsFile, SavesReplaceTheFileWholeAndAFailedOneLeavesTheOldFile) {
     TRegFileKey heldKey(file, held);
     said = CauseOfSave(heldKey, settings, next);
     EXPECT_NE(said.find(sysfiles::ErrorText(ERROR_SHARING_VIOLATION)), std::string::npos) << said;
-    EXPECT_EQ(ReadAll(file), old);
+    EXPECT_EQ(ReadFile(file), old);
     EXPECT_EQ(Listing(folder), std::vector<std::string>{"settings.reg"});
     EXPECT_EQ(settings.Nickname, "Changed");
 }
@@ -114,7 +109,7 @@ TEST(WinSettingsFile, ABrokenFileIsKeptAsideAndOldTemporariesAreCleared) {
     ASSERT_EQ(names.size(), 3u);
     EXPECT_EQ(names[0], "settings.reg");
     EXPECT_EQ(names[1].rfind("settings.reg.broken-", 0), 0u) << names[1];
-    EXPECT_EQ(ReadAll(temp.Path() / names[1]), "garbage\r\n");
+    EXPECT_EQ(ReadFile(temp.Path() / names[1]), "garbage\r\n");
     EXPECT_EQ(names[2], "settings.reg.tmp-ghijkl");
-    EXPECT_EQ(ReadAll(file).rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+    EXPECT_EQ(ReadFile(file).rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
 }
