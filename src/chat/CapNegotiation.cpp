@@ -108,19 +108,22 @@ void TCapNegotiation::TakeOffers(const std::string& list) {
     }
 }
 
-void TCapNegotiation::Offered() {
-    if (stsSeen_) {
-        const TStsOffer sts = ParseStsValue(offeredSts_);
-        if (!tls_ && sts.Port != 0) {
-            // The plain connection goes; nothing more is said on it.
-            state_ = TState::Done;
-            password_.clear();
-            if (OnStsUpgrade) OnStsUpgrade(sts.Port);
-            return;
-        }
-        if (tls_ && sts.HasDuration && OnStsDuration) OnStsDuration(sts.Duration);
+bool TCapNegotiation::TakeStsOffer() {
+    if (!stsSeen_) return false;
+    const TStsOffer sts = ParseStsValue(offeredSts_);
+    if (!tls_ && sts.Port != 0) {
+        // The plain connection goes; nothing more is said on it.
+        state_ = TState::Done;
+        password_.clear();
+        if (OnStsUpgrade) OnStsUpgrade(sts.Port);
+        return true;
     }
-    if (state_ != TState::Listing) return;
+    if (tls_ && sts.HasDuration && OnStsDuration) OnStsDuration(sts.Duration);
+    return false;
+}
+
+void TCapNegotiation::Offered() {
+    if (TakeStsOffer() || state_ != TState::Listing) return;
     std::string caps;
     for (const char* cap : kWanted) {
         if (std::string(cap) == "sasl" || !offered_.count(cap) || enabled_.count(cap)) continue;
@@ -267,16 +270,7 @@ bool TCapNegotiation::Handle(const TIRCLine& line) {
             const std::string caps = p.size() > 2 ? p[2] : none;
             stsSeen_ = false;  // only an sts offer in this line counts
             TakeOffers(caps);
-            if (stsSeen_) {
-                const TStsOffer sts = ParseStsValue(offeredSts_);
-                if (!tls_ && sts.Port != 0) {
-                    state_ = TState::Done;
-                    password_.clear();
-                    if (OnStsUpgrade) OnStsUpgrade(sts.Port);
-                    return true;
-                }
-                if (tls_ && sts.HasDuration && OnStsDuration) OnStsDuration(sts.Duration);
-            }
+            if (TakeStsOffer()) return true;
             // A login is made once, at the start; the rest is asked for as it comes.
             std::string ask;
             for (const std::string& cap : Words(caps)) {

@@ -51,6 +51,8 @@ private:
     enum class TState { Off, Listing, Requesting, SaslStart, SaslSent, SaslAborting, Done };
 
     void TakeOffers(const std::string& list);
+    // The sts offer of the lines taken: true when it ends this plain connection for TLS.
+    bool TakeStsOffer();
     void Offered();
     void Request(const std::string& caps);
     void Acknowledged(const std::string& caps);

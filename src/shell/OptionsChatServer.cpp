@@ -18,6 +18,17 @@ bool SameHostText(const QString& a, const std::string& b) {
     return !b.empty() && a.trimmed().compare(Local(b), Qt::CaseInsensitive) == 0;
 }
 
+// A caption and its edit on one row of a group box.
+QLineEdit* EditRow(QWidget* box, const char* caption, const char* name, int y, int labelWidth, int editWidth) {
+    auto* label = new QLabel(caption, box);
+    label->setGeometry(12, y + 2, labelWidth, 17);
+    auto* edit = new QLineEdit(box);
+    edit->setObjectName(name);
+    edit->setGeometry(76, y, editWidth, 21);
+    label->setBuddy(edit);
+    return edit;
+}
+
 }  // namespace
 
 TChatServerPage::TChatServerPage(std::function<void()> changed, TSecretStore* secrets,
@@ -25,19 +36,9 @@ TChatServerPage::TChatServerPage(std::function<void()> changed, TSecretStore* se
     : changed_(changed), secrets_(secrets), unavailable_(std::move(unavailable)) {
     auto* server = new QGroupBox("Server", this);
     server->setGeometry(8, 4, 377, 76);
-    auto* hostLabel = new QLabel("Host:", server);
-    hostLabel->setGeometry(12, 22, 60, 17);
-    lbeChatHost = new QLineEdit(server);
-    lbeChatHost->setObjectName("lbeChatHost");
-    lbeChatHost->setGeometry(76, 20, 285, 21);
-    hostLabel->setBuddy(lbeChatHost);
-    auto* portLabel = new QLabel("Port:", server);
-    portLabel->setGeometry(12, 48, 60, 17);
-    lbeChatPort = new QLineEdit(server);
-    lbeChatPort->setObjectName("lbeChatPort");
-    lbeChatPort->setGeometry(76, 46, 65, 21);
+    lbeChatHost = EditRow(server, "Host:", "lbeChatHost", 20, 60, 285);
+    lbeChatPort = EditRow(server, "Port:", "lbeChatPort", 46, 60, 65);
     lbeChatPort->setValidator(new QIntValidator(1, 65535, lbeChatPort));
-    portLabel->setBuddy(lbeChatPort);
     cbUseTls = new QCheckBox("Use TLS", server);
     cbUseTls->setObjectName("cbUseTls");
     cbUseTls->setGeometry(160, 48, 200, 17);
@@ -48,20 +49,10 @@ TChatServerPage::TChatServerPage(std::function<void()> changed, TSecretStore* se
 
     auto* login = new QGroupBox("Login (SASL, over TLS only)", this);
     login->setGeometry(8, 84, 377, 98);
-    auto* accountLabel = new QLabel("Account:", login);
-    accountLabel->setGeometry(12, 22, 62, 17);
-    lbeChatAccount = new QLineEdit(login);
-    lbeChatAccount->setObjectName("lbeChatAccount");
-    lbeChatAccount->setGeometry(76, 20, 285, 21);
+    lbeChatAccount = EditRow(login, "Account:", "lbeChatAccount", 20, 62, 285);
     lbeChatAccount->setPlaceholderText("none: no login");
-    accountLabel->setBuddy(lbeChatAccount);
-    auto* passwordLabel = new QLabel("Password:", login);
-    passwordLabel->setGeometry(12, 48, 62, 17);
-    lbeChatPassword = new QLineEdit(login);
-    lbeChatPassword->setObjectName("lbeChatPassword");
-    lbeChatPassword->setGeometry(76, 46, 285, 21);
+    lbeChatPassword = EditRow(login, "Password:", "lbeChatPassword", 46, 62, 285);
     lbeChatPassword->setEchoMode(QLineEdit::Password);
-    passwordLabel->setBuddy(lbeChatPassword);
     lbSecretStore = new QLabel(login);
     lbSecretStore->setObjectName("lbSecretStore");
     lbSecretStore->setWordWrap(true);
